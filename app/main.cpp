@@ -1,0 +1,17 @@
+#include "mainwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("kestrin"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("kestrin.org"));
+    QCoreApplication::setApplicationName(QStringLiteral("malvore"));
+
+    QApplication app(argc, argv);
+    auto *window = new MainWindow;
+    window->show();
+    const int result = app.exec();
+    delete window;
+    return result;
+}

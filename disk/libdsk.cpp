@@ -1,0 +1,321 @@
+#include "libdsk.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+const char dskSignature[] = "MV - CPCEMU Disk-File";
+const char edskSignature[] = "EXTENDED CPC DSK File";
+const char trackSignature[] = "Track-Info";
+constexpr int headerSize = 256;
+constexpr int sectorSize = 256;
+constexpr int sectorsPerSide = 16;
+constexpr int tosTrackBlockSize = 0x1100;
+constexpr int maxSingleSidedTracks = 42;
+} // namespace
+
+libdsk::libdsk(QObject *parent)
+    : QObject(parent)
+{
+    if (parent)
+        connect(this, SIGNAL(message(QString)), parent, SLOT(message(QString)));
+}
+
+int libdsk::open(const QString &path)
+{
+    const QString baseName = QFileInfo(path).completeBaseName();
+    QByteArray bytes;
+    QFile file(path);
+    bool tooLarge = false;
+    if (file.open(QIODevice::ReadOnly)) {
+        // An unreadable file simply reads as empty; an oversized one is not
+        // read at all, so no file can make us allocate without bound.
+        tooLarge = file.size() > maxFileSize;
+        if (!tooLarge)
+            bytes = file.readAll();
+        file.close();
+    }
+    if (tooLarge) {
+        emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
+        emit message(QStringLiteral("File too large for a disk image."));
+        reset();
+        emit message(QStringLiteral("Unknown file format."));
+        return -6;
+    }
+    return load(bytes, baseName);
+}
+
+int libdsk::openData(const QByteArray &bytes, const QString &baseName)
+{
+    if (bytes.size() > maxFileSize) {
+        emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
+        emit message(QStringLiteral("File too large for a disk image."));
+        reset();
+        emit message(QStringLiteral("Unknown file format."));
+        return -6;
+    }
+    return load(bytes, baseName);
+}
+
+int libdsk::load(const QByteArray &bytes, const QString &baseName)
+{
+    emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
+    reset();
+    rawData = bytes;
+    int result = parseDsk();
+    if (result >= 0)
+        return result;
+    result = parseEdsk();
+    if (result >= 0)
+        return result;
+    emit message(QStringLiteral("Unknown file format."));
+    reset();
+    return -6;
+}
+
+QByteArray libdsk::sector(int n) const
+{
+    if (n < 0 || n >= sectorCount || n >= sectorTable.size())
+        return QByteArray();
+    const SectorRef &ref = sectorTable.at(n);
+    if (ref.offset < 0)
+        return QByteArray();
+    QByteArray bytes = rawData.mid(ref.offset, ref.length);
+    if (bytes.size() < sectorSize)
+        bytes.append(QByteArray(sectorSize - bytes.size(), '\0'));
+    return bytes;
+}
+
+QByteArray libdsk::sector(int track, int side, int sectorId) const
+{
+    switch (diskType) {
+    case 1:
+        return sector(track * sectorsPerSide + sectorId);
+    case 2:
+    case 3:
+        return sector(track * 2 * sectorsPerSide + side * sectorsPerSide + sectorId);
+    default:
+        return QByteArray();
+    }
+}
+
+void libdsk::reset()
+{
+    rawData.clear();
+    sectorTable.clear();
+    tracks = 0;
+    sides = 0;
+    diskType = 0;
+    sectorCount = 0;
+}
+
+quint8 libdsk::byteAt(int pos) const
+{
+    // Header bytes beyond the end of a short file read as zero.
+    if (pos < 0 || pos >= rawData.size())
+        return 0;
+    return static_cast<quint8>(rawData.at(pos));
+}
+
+QString libdsk::textAt(int pos, int maxLength) const
+{
+    QByteArray text;
+    for (int i = 0; i < maxLength && pos + i < rawData.size(); ++i) {
+        const char c = rawData.at(pos + i);
+        if (c == '\0')
+            break;
+        text.append(c);
+    }
+    return QString::fromLatin1(text);
+}
+
+int libdsk::checkCommonGeometry()
+{
+    const int headerTracks = byteAt(0x30);
+    const int headerSides = byteAt(0x31);
+    if (headerTracks > maxSingleSidedTracks && headerSides == 1) {
+        emit message(QStringLiteral("Not a TOS disk : one side and more than 42 tracks..."));
+        return -3;
+    }
+    // The format has one or two sides; more would make the geometry accessor
+    // read the wrong sectors and let a tiny file claim a huge sector table.
+    if (headerSides > 2) {
+        emit message(QStringLiteral("Not a TOS disk : more than 2 sides"));
+        return -3;
+    }
+    return 0;
+}
+
+void libdsk::emitCreator(const char *container)
+{
+    QString creator = textAt(0x22, 14);
+    if (creator.isEmpty())
+        creator = QStringLiteral("?");
+    emit message(QStringLiteral("Detected <b>%1</b> file, created by \"<i>%2</i>\"")
+                     .arg(QLatin1String(container), creator));
+}
+
+void libdsk::setGeometry()
+{
+    tracks = byteAt(0x30);
+    sides = byteAt(0x31);
+    sectorCount = tracks * sides * sectorsPerSide;
+    if (tracks > 50)
+        diskType = 3;
+    else
+        diskType = sides == 1 ? 1 : 2;
+    sectorTable = QVector<SectorRef>(sectorCount);
+    emit message(QStringLiteral("sectors (calculated): %1").arg(sectorCount));
+}
+
+bool libdsk::trackHeaderAt(int pos)
+{
+    return textAt(pos, 10) == QLatin1String(trackSignature);
+}
+
+bool libdsk::storeSector(int track, int side, int sectorId, int offset, int length)
+{
+    // An entry whose linear number falls outside the table (an id of 16 or
+    // more, a track or side beyond the header) is ignored: not stored, not
+    // counted as taken.
+    const int n = (track * sides + side) * sectorsPerSide + sectorId;
+    if (n < 0 || n >= sectorCount)
+        return false;
+    // Nothing is read beyond the end of the file: such a sector stays bad.
+    if (offset < 0 || length <= 0 || offset + length > rawData.size())
+        return false;
+    sectorTable[n].offset = offset;
+    sectorTable[n].length = length;
+    return true;
+}
+
+int libdsk::parseDsk()
+{
+    if (textAt(0, 21) != QLatin1String(dskSignature))
+        return -1;
+    const int trackSize = byteAt(0x32) | (byteAt(0x33) << 8);
+    if (trackSize != tosTrackBlockSize) {
+        emit message(QStringLiteral("Not a TOS disk : track size != 4096"));
+        return -2;
+    }
+    if (int refused = checkCommonGeometry())
+        return refused;
+
+    emitCreator("DSK");
+    emit message(QStringLiteral("tracks: %1<br>sides: %2<br>track size: %3")
+                     .arg(byteAt(0x30))
+                     .arg(byteAt(0x31))
+                     .arg(trackSize - headerSize));
+    setGeometry();
+
+    const int fileSize = rawData.size();
+    int taken = 0;
+    int pos = headerSize;
+    while (pos < fileSize) {
+        // A track header that would pass the end of the file ends the walk
+        // as the end of the file does.
+        if (pos + headerSize > fileSize)
+            break;
+        if (!trackHeaderAt(pos)) {
+            emit message(QStringLiteral("No track header. Funny, it shouldn't happen. Cancelling..."));
+            return -4;
+        }
+        const int track = byteAt(pos + 0x10);
+        const int side = byteAt(pos + 0x11);
+        const int sizeCode = byteAt(pos + 0x14);
+        const int count = byteAt(pos + 0x15);
+        for (int j = 0; j < count; ++j) {
+            const int entry = pos + 0x18 + 8 * j;
+            if (entry + 8 > fileSize)
+                break;
+            if (byteAt(entry + 3) != 1)
+                continue;
+            const int dataPos = pos + headerSize + j * sizeCode * sectorSize;
+            if (storeSector(track, side, byteAt(entry + 2), dataPos, sectorSize))
+                ++taken;
+        }
+        const int listedStep = headerSize + count * sizeCode * sectorSize;
+        int next = pos + listedStep;
+        // Writers pad a short track to the header's track size. When the
+        // listed length leads into padding but the track size leads to the
+        // next block (or to the end of the file), step by the track size.
+        if (next < fileSize && !trackHeaderAt(next)) {
+            const int padded = pos + trackSize;
+            if (padded >= fileSize || trackHeaderAt(padded))
+                next = padded;
+        }
+        pos = next;
+    }
+    emit message(QStringLiteral("sectors (imported)  : %1").arg(taken));
+    return sectorCount - taken;
+}
+
+int libdsk::parseEdsk()
+{
+    if (textAt(0, 21) != QLatin1String(edskSignature))
+        return -1;
+    const int blockCount = byteAt(0x30) * byteAt(0x31);
+    // The track size table ends with the 256-byte header: entries that would
+    // lie past offset 0xFF are never read from track data; they count as 0,
+    // so those track blocks are absent and their sectors bad.
+    auto tableEntry = [this](int i) -> int {
+        const int offset = 0x34 + i;
+        return offset < headerSize ? byteAt(offset) : 0;
+    };
+    int largest = 0;
+    for (int i = 0; i < blockCount; ++i)
+        largest = qMax(largest, tableEntry(i));
+    if (blockCount > 0 && largest - 1 > 16) {
+        emit message(QStringLiteral("Not a TOS disk : found track > 4096B"));
+        return -2;
+    }
+    if (int refused = checkCommonGeometry())
+        return refused;
+
+    emitCreator("EDSK");
+    // Without any table entry (or with only absent tracks) there is no
+    // largest track: the line shows 0.
+    emit message(QStringLiteral("tracks: %1<br>sides: %2<br>max track size: %3")
+                     .arg(byteAt(0x30))
+                     .arg(byteAt(0x31))
+                     .arg(qMax(0, largest - 1) * sectorSize));
+    setGeometry();
+
+    const int fileSize = rawData.size();
+    int taken = 0;
+    int pos = headerSize;
+    for (int i = 0; i < blockCount; ++i) {
+        const int entry = tableEntry(i);
+        if (entry == 0)
+            continue;
+        if (pos + headerSize > fileSize)
+            break;
+        if (!trackHeaderAt(pos)) {
+            emit message(QStringLiteral("No track header. Funny, it shouldn't happen. Cancelling..."));
+            return -4;
+        }
+        const int track = byteAt(pos + 0x10);
+        const int side = byteAt(pos + 0x11);
+        const int count = byteAt(pos + 0x15);
+        // Each sector's data is stored with its own length; a list longer
+        // than the header (more than 29 sectors) moves the data to the next
+        // 256-byte boundary after the list.
+        const int listEnd = 0x18 + 8 * count;
+        int dataPos = pos + (listEnd <= headerSize ? headerSize : (listEnd + 255) / 256 * 256);
+        for (int j = 0; j < count; ++j) {
+            const int info = pos + 0x18 + 8 * j;
+            if (info + 8 > fileSize)
+                break;
+            const int length = byteAt(info + 6) | (byteAt(info + 7) << 8);
+            // Length 0: the sector has no data. Up to 256: taken, a short
+            // one padded with zeros. Above 256: bad.
+            if (length > 0 && length <= sectorSize
+                && storeSector(track, side, byteAt(info + 2), dataPos, length))
+                ++taken;
+            dataPos += length;
+        }
+        pos += entry * sectorSize;
+    }
+    emit message(QStringLiteral("sectors (imported)  : %1").arg(taken));
+    return sectorCount - taken;
+}

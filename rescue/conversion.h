@@ -1,0 +1,37 @@
+#pragma once
+
+#include "outputwriter.h"
+
+#include <QByteArray>
+#include <QString>
+
+class libtap;
+
+// What one conversion needs of an image-table row.
+struct ConversionJob
+{
+    QString imageName;
+    int tracks = 0;
+    QString tosText; // "A.2", "A.4" or anything else (not converted)
+    QByteArray data;
+    QByteArray map;
+    QString outputRoot = QStringLiteral(".");
+};
+
+struct ConversionReport
+{
+    bool converted = false; // false: the layout is unknown, nothing was done
+    int catalogFiles = 0;
+    int lostBlocks = 0;
+    int writeFailures = 0;
+};
+
+// 2 or 4 from the TOS column's text, 0 when there is no readable catalog.
+int catalogVariant(const QString &tosText);
+
+// The image folder below the output root, ending in '/'.
+QString imageFolderPath(const QString &outputRoot, const QString &imageName);
+
+// Converts one image into its folder: catalog files, the image's TAP archive
+// and lost blocks. Log lines go to log, in order.
+ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSink &log);

@@ -1,0 +1,107 @@
+#include "extraction.h"
+
+#include "filetypes.h"
+#include "tap/libtap.h"
+
+namespace {
+constexpr int sectorSize = 256;
+
+void assemble(RescueState &state, TosFile &file)
+{
+    const quint32 first = file.sectors.isEmpty() ? 0 : file.sectors.first();
+    file.data.reserve(file.sectors.size() * sectorSize);
+    for (quint32 s : file.sectors) {
+        if (s < quint32(state.map.size()) && state.map.at(int(s)) != 0) {
+            const QByteArray sector = state.data.mid(int(s) * sectorSize, sectorSize);
+            file.data.append(sector);
+            if (sector.count('\0') == sectorSize)
+                ++file.falsePositives;
+            state.map[int(s)] = char(2);
+        } else {
+            file.data.append(QByteArray(sectorSize, '\0'));
+            ++file.badCount;
+            file.badList += QStringLiteral("%1,").arg(s - first);
+        }
+    }
+}
+
+void logFile(const RescueState &state, const TosFile &file)
+{
+    const QString falsePositives = file.falsePositives == 0
+        ? QString()
+        : QStringLiteral(" %1 possible false-positive(s) sector(s)").arg(file.falsePositives);
+    if (file.badCount > 0)
+        state.log(QStringLiteral("file %1 has %2 bad sector(s) %3")
+                      .arg(file.name, QString::number(file.badCount), falsePositives));
+    else
+        state.log(QStringLiteral("file %1 %2").arg(file.name, falsePositives));
+}
+
+} // namespace
+
+int wordAt(const QByteArray &bytes, qint64 pos)
+{
+    auto at = [&bytes](qint64 p) -> int {
+        return p >= 0 && p < bytes.size() ? static_cast<quint8>(bytes.at(int(p))) : 0;
+    };
+    return at(pos) | (at(pos + 1) << 8);
+}
+
+QString headerHex(const QByteArray &bytes, qint64 pos, int count, bool clip)
+{
+    QByteArray header;
+    for (int i = 0; i < count; ++i) {
+        const qint64 p = pos + i;
+        if (p < bytes.size())
+            header.append(bytes.at(int(p)));
+        else if (!clip)
+            header.append('\0');
+    }
+    return QString::fromLatin1(header.toHex());
+}
+
+void extractFile(RescueState &state, TosFile &file)
+{
+    assemble(state, file);
+    logFile(state, file);
+
+    file.typeByte = file.data.isEmpty() ? 0 : static_cast<quint8>(file.data.at(0));
+    const FileType type = fileTypeOf(file.typeByte);
+    const QString outputName = file.name + type.extension;
+    const int word1 = wordAt(file.data, 1);
+    const int word3 = wordAt(file.data, 3);
+    const int word5 = wordAt(file.data, 5);
+
+    if (file.length == word1 + 5)
+        file.headerSize = 5;
+    else
+        file.headerSize = type.headerSize;
+
+    int param1 = 0;
+    int param2 = 0;
+    if (file.headerSize > 0) {
+        const QString hex = headerHex(file.data, 0, file.headerSize, true);
+        QString inf;
+        if (file.headerSize == 7) {
+            inf = QStringLiteral("File   : %1\ntype   : basic\nheader : %2\nstart  : %3\nlen    : %4\nvaraddr: %5")
+                      .arg(outputName, hex, QString::number(word1), QString::number(word3),
+                           QString::number(word5));
+            param1 = word1;
+            param2 = word5;
+        } else {
+            inf = QStringLiteral("File   : %1\ntype   : %2\nheader : %3\nstart  : %4\nlen    : %5")
+                      .arg(outputName, type.word, hex, QString::number(word3), QString::number(word1));
+            param1 = word3;
+            param2 = -1;
+        }
+        if (!file.badList.isEmpty())
+            inf += QStringLiteral("\nbad sec : ") + file.badList;
+        state.out.writeFile(state.folder + outputName + QStringLiteral(".inf"), inf.toUtf8());
+    }
+
+    const qint64 bodyLength = qint64(file.length) - file.headerSize;
+    const QByteArray body = bodyLength < 0 ? file.data.mid(file.headerSize)
+                                           : file.data.mid(file.headerSize, int(bodyLength));
+    state.out.writeFile(state.folder + outputName, body);
+    state.tap.addFile(outputName.left(outputName.size() - 4), body, file.typeByte, param1, param2);
+}

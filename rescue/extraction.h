@@ -1,0 +1,30 @@
+#pragma once
+
+#include "catalog.h"
+#include "outputwriter.h"
+
+#include <QByteArray>
+#include <QString>
+
+class libtap;
+
+// The working state of one conversion, shared by the catalog extraction and
+// the lost-block scan: the claims the one makes are what the other reads.
+struct RescueState
+{
+    QByteArray data; // working copy of the image data
+    QByteArray map;  // working copy of the status map: 0 not read, 1 read, 2 claimed
+    QString folder;  // image folder, ending in '/'
+    libtap &tap;
+    OutputWriter &out;
+    LogSink log;
+};
+
+// Assembles one catalog file from its sectors, logs it and writes its
+// ".inf", raw body and tape entry.
+void extractFile(RescueState &state, TosFile &file);
+
+// Little-endian word at pos; bytes beyond the end read as zero.
+int wordAt(const QByteArray &bytes, qint64 pos);
+// The first count bytes at pos in lower-case hex, beyond the end as 00.
+QString headerHex(const QByteArray &bytes, qint64 pos, int count, bool clip);

@@ -1,0 +1,98 @@
+#include "lostblocks.h"
+
+#include "extraction.h"
+#include "filetypes.h"
+#include "tap/libtap.h"
+
+namespace {
+constexpr int sectorSize = 256;
+constexpr int firstScannedSector = 80;
+
+bool isBlank(const QByteArray &sector)
+{
+    return sector.count('\0') == sector.size() || sector.count(char(0xE5)) == sector.size();
+}
+
+QString sectorNumber(int sector)
+{
+    return QStringLiteral("%1").arg(sector, 4, 16, QLatin1Char('0'));
+}
+
+void saveSingleSector(RescueState &state, int sector, const QByteArray &bytes)
+{
+    const QString path = state.folder + QStringLiteral("sector_%1.dat").arg(sectorNumber(sector));
+    state.out.writeFile(path, bytes);
+    state.tap.addCode(QStringLiteral("sector%1").arg(sectorNumber(sector)), bytes, 0x8000);
+    state.out.writeTap(state.tap, path + QStringLiteral(".tap"));
+}
+
+void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, int length)
+{
+    const qint64 off = qint64(sector) * sectorSize;
+    const FileType type = fileTypeOf(typeByte);
+    const QString name = QStringLiteral("sector_%1").arg(sectorNumber(sector)) + type.extension;
+    const QString hex = headerHex(state.data, off, headerSize, false);
+    const int word1 = wordAt(state.data, off + 1);
+    const int word3 = wordAt(state.data, off + 3);
+    const int word5 = wordAt(state.data, off + 5);
+
+    QString inf;
+    int param1;
+    int param2;
+    if (typeByte == 0) {
+        inf = QStringLiteral("File   : %1\ntype   : basic\nheader : %2\nstart  : %3\nlen    : %4\nvars   : %5")
+                  .arg(name, hex, QString::number(word1), QString::number(length), QString::number(word5));
+        param1 = word1;
+        param2 = word5;
+    } else {
+        inf = QStringLiteral("File   : %1\ntype   : %2\nheader : %3\nstart  : %4\nlen    : %5")
+                  .arg(name, type.word, hex, QString::number(word3), QString::number(length));
+        param1 = word3;
+        param2 = -1;
+    }
+    state.out.writeFile(state.folder + name + QStringLiteral(".inf"), inf.toUtf8());
+    const QByteArray body = state.data.mid(int(off) + headerSize, length);
+    state.out.writeFile(state.folder + name, body);
+    state.tap.addFile(QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, param1, param2);
+    state.out.writeTap(state.tap, state.folder + name + QStringLiteral(".tap"));
+}
+
+} // namespace
+
+int recoverLostBlocks(RescueState &state)
+{
+    int found = 0;
+    int i = firstScannedSector;
+    while (i < state.map.size()) {
+        const QByteArray sector = state.data.mid(i * sectorSize, sectorSize);
+        if (state.map.at(i) != 1 || isBlank(sector)) {
+            ++i;
+            continue;
+        }
+        const qint64 off = qint64(i) * sectorSize;
+        const int typeByte = static_cast<quint8>(sector.at(0));
+        int headerSize = 0;
+        int length = 0;
+        if (typeByte == 0) {
+            headerSize = 7;
+            length = wordAt(state.data, off + 3);
+        } else if (typeByte <= 3) {
+            headerSize = 5;
+            length = wordAt(state.data, off + 1);
+        }
+        if (off + headerSize + length > state.data.size())
+            length = 0;
+
+        state.tap.clear();
+        if (length == 0) {
+            saveSingleSector(state, i, sector);
+            ++i;
+            continue;
+        }
+        saveLostFile(state, i, typeByte, headerSize, length);
+        ++found;
+        i += (headerSize + length + sectorSize - 1) / sectorSize;
+    }
+    state.log(QStringLiteral("Found %1 lost block(s)").arg(found));
+    return found;
+}
