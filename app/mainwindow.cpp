@@ -21,6 +21,12 @@
 #include <QScrollBar>
 #include <QUrl>
 
+// The resources live in a static library: register them explicitly.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace {
 constexpr int mapColumn = 3;
 
@@ -34,7 +40,7 @@ QTableWidgetItem *numberItem(int value)
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
-    , ui(new Ui::MainWindow)
+    , ui((initResources(), new Ui::MainWindow))
 {
     ui->setupUi(this);
 

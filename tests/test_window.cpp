@@ -1,0 +1,251 @@
+#include "mainwindow.h"
+
+#include "disk/libdsk.h"
+#include "imagebuilder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QRawFont>
+#include <QSettings>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBox>
+
+// The application shell: form, settings, log, shortcuts, About box and
+// the resources it is built from.
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir files;
+
+    static void clearSettings()
+    {
+        QSettings settings;
+        settings.clear();
+        settings.sync();
+    }
+
+    QString writeImage(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = files.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return QString();
+        return path;
+    }
+
+private slots:
+    void init() { clearSettings(); }
+
+    void firstStartUsesFormDefaults()
+    {
+        MainWindow window;
+        QCOMPARE(window.size(), QSize(386, 532));
+        QCOMPARE(window.minimumSize(), QSize(360, 480));
+        QCOMPARE(window.windowTitle(), QString("Malvore"));
+        QCOMPARE(window.findChild<QToolBox *>("toolBox")->currentIndex(), 0);
+        const auto *table = window.findChild<QTableWidget *>("dskList");
+        QCOMPARE(table->columnCount(), 6);
+        QStringList headers;
+        for (int c = 0; c < 6; ++c)
+            headers << table->horizontalHeaderItem(c)->text();
+        QCOMPARE(headers, QStringList({"File", "Tracks", "Sides", "Map", "Bad sectors", "TOS"}));
+        QCOMPARE(table->iconSize(), QSize(96, 96));
+        QCOMPARE(table->font().pointSize(), 12);
+
+        window.close();
+        QSettings settings;
+        QCOMPARE(settings.value("malvore/lastDir").toString(), QString("."));
+    }
+
+    void titleLineIsBoldName()
+    {
+        MainWindow window;
+        const QTextDocument *log = window.findChild<QTextEdit *>("log")->document();
+        QCOMPARE(log->blockCount(), 1);
+        QCOMPARE(log->toPlainText(), QString("TOS Malvore ver. 0.1.0"));
+        const QTextBlock block = log->firstBlock();
+        QTextBlock::iterator it = block.begin();
+        QVERIFY(!it.atEnd());
+        QCOMPARE(it.fragment().text(), QString("TOS Malvore"));
+        QCOMPARE(it.fragment().charFormat().fontWeight(), int(QFont::Bold));
+        ++it;
+        QVERIFY(!it.atEnd());
+        QCOMPARE(it.fragment().text(), QString(" ver. 0.1.0"));
+        QVERIFY(it.fragment().charFormat().fontWeight() != int(QFont::Bold));
+    }
+
+    void messagesAppearInEmissionOrder()
+    {
+        MainWindow window;
+        auto *dsk = window.findChild<libdsk *>();
+        QVERIFY(dsk);
+        emit dsk->message("first");
+        emit dsk->message("second <b>bold</b>");
+        window.message("third");
+        const QTextDocument *log = window.findChild<QTextEdit *>("log")->document();
+        QCOMPARE(log->blockCount(), 4);
+        QCOMPARE(log->findBlockByNumber(1).text(), QString("first"));
+        QCOMPARE(log->findBlockByNumber(2).text(), QString("second bold"));
+        QCOMPARE(log->findBlockByNumber(3).text(), QString("third"));
+    }
+
+    void settingsRoundTrip()
+    {
+        const QString image = writeImage("round.dsk", ImageBuilder(40, 1).dsk());
+        QVERIFY(!image.isEmpty());
+        QList<int> splitterSizes;
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.resize(520, 610);
+            auto *splitter = window.findChild<QSplitter *>("splitter");
+            splitter->setSizes({150, 300});
+            splitterSizes = splitter->sizes();
+            window.openImages({image});
+            window.close();
+        }
+        QSettings settings;
+        for (const char *key : {"gui/geometry", "gui/state", "gui/splitter"})
+            QVERIFY2(!settings.value(key).toByteArray().isEmpty(), key);
+        QCOMPARE(settings.value("malvore/lastDir").toString(), files.path());
+
+        MainWindow again;
+        QCOMPARE(again.size(), QSize(520, 610));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.findChild<QSplitter *>("splitter")->sizes(), splitterSizes);
+    }
+
+    void actionsAsDesigned()
+    {
+        MainWindow window;
+        struct Expected
+        {
+            const char *object, *text, *tip, *status, *shortcut;
+        };
+        const Expected expected[] = {
+            {"action_Open", "&Open", "Open", "Open DSK file(s)", "Ctrl+O"},
+            {"action_Save", "&Save", "Save", "Save files from current image", "Ctrl+S"},
+            {"actionSave_All", "Save &All", "Save All", "Process all opened files", "Ctrl+A"},
+            {"action_Quit", "&Quit", "Quit", "Quit", "Ctrl+Q, Ctrl+X"},
+            {"actionAbout", "About", "About", "About", "Ctrl+I"},
+        };
+        for (const Expected &e : expected) {
+            auto *action = window.findChild<QAction *>(e.object);
+            QVERIFY2(action, e.object);
+            QCOMPARE(action->text(), QString(e.text));
+            QCOMPARE(action->toolTip(), QString(e.tip));
+            QCOMPARE(action->statusTip(), QString(e.status));
+            QCOMPARE(action->shortcut(), QKeySequence(e.shortcut));
+            QVERIFY2(!action->icon().isNull(), e.object);
+        }
+        QCOMPARE(window.findChild<QAction *>("action_Quit")->shortcut().count(), 2);
+    }
+
+    void quitNeedsBothKeys()
+    {
+        MainWindow window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        // Ctrl+Q alone only starts the sequence; Ctrl+X completes it.
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        QTest::qWait(50);
+        QVERIFY(window.isVisible());
+        QTest::keyClick(&window, Qt::Key_X, Qt::ControlModifier);
+        QTRY_VERIFY(!window.isVisible());
+        QSettings settings;
+        QVERIFY(!settings.value("gui/geometry").toByteArray().isEmpty());
+    }
+
+    void selectionMovesLogToHexView()
+    {
+        ImageBuilder image(40, 1);
+        image.setSector(0, 0, 0, QByteArray(256, 'A'));
+        const QString path = writeImage("select.dsk", image.dsk());
+        MainWindow window;
+        auto *toolBox = window.findChild<QToolBox *>("toolBox");
+        window.openImages({path});
+        QCOMPARE(toolBox->currentIndex(), 1);
+        const QString dump = window.findChild<QTextEdit *>("hexView")->toPlainText();
+        QVERIFY2(dump.startsWith("00000 "), qPrintable(dump.left(40)));
+        toolBox->setCurrentIndex(0);
+        window.findChild<QTableWidget *>("dskList")->clearSelection();
+        window.findChild<QTableWidget *>("dskList")->selectRow(0);
+        QCOMPARE(toolBox->currentIndex(), 1);
+    }
+
+    void aboutBoxShowsNameAndIcon()
+    {
+        MainWindow window;
+        QString title, text;
+        QSize iconSize;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            text = box->text();
+            iconSize = box->iconPixmap().size();
+            box->accept();
+        });
+        window.findChild<QAction *>("actionAbout")->trigger();
+        QCOMPARE(title, QString("About"));
+        QVERIFY(text.startsWith("TOS Malvore\n\n\n"));
+        QCOMPARE(text.split('\n').size(), 7);
+        QVERIFY(text.split('\n').last().startsWith("Icons: "));
+        QCOMPARE(iconSize, QSize(128, 128));
+    }
+
+    void fontRegistersWithEveryGlyph()
+    {
+        MainWindow window; // registers the embedded font
+        QFile file(":/ttf/SpectrumMedium.ttf");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QRawFont font(file.readAll(), 10);
+        QVERIFY(font.isValid());
+        QCOMPARE(font.familyName(), QString("Spectrum"));
+        QCOMPARE(font.styleName(), QString("Medium"));
+        for (uint c = 0x20; c <= 0xA4; ++c)
+            QVERIFY2(font.supportsCharacter(c), qPrintable(QString::number(c, 16)));
+        QVERIFY(font.supportsCharacter(0xFEu));
+        QCOMPARE(QFontInfo(window.findChild<QTextEdit *>("hexView")->font()).family(), QString("Spectrum"));
+    }
+
+    void iconsLoadFromResources()
+    {
+        for (const char *path : {":/gfx/ico/Load.png", ":/gfx/ico/Save.png", ":/gfx/ico/SaveAll.png",
+                                 ":/gfx/ico/Turn off.png", ":/gfx/ico/About.png"}) {
+            const QImage icon(path);
+            QVERIFY2(!icon.isNull(), path);
+            QCOMPARE(icon.size(), QSize(24, 24));
+        }
+        QCOMPARE(QImage(":gfx/icon.png").size(), QSize(256, 256));
+        QImageReader svg(":/gfx/icon.svg");
+        QVERIFY2(svg.canRead(), "the SVG image plugin reads the window icon");
+        QVERIFY(!svg.read().isNull());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setOrganizationName("kestrin");
+    QCoreApplication::setApplicationName("malvore");
+    QApplication app(argc, argv);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window.moc"

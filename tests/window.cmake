@@ -1,0 +1,2 @@
+malvore_add_test(test_window test_window.cpp)
+target_link_libraries(test_window PRIVATE testsupport)
