@@ -185,8 +185,13 @@ QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
 void MainWindow::onSelectionChange()
 {
     const QTableWidgetItem *map = ui->dskList->item(ui->dskList->currentRow(), mapColumn);
-    // No current row (or a row without its Map cell): the views get an empty image.
-    selectedImage = map ? *map : QTableWidgetItem();
+    if (!map) {
+        // No current row (the table was emptied): nothing to show, and the
+        // log stays in front so that the load messages can be read.
+        selectedImage = QTableWidgetItem();
+        return;
+    }
+    selectedImage = *map;
     if (ui->toolBox->currentIndex() == 0)
         ui->toolBox->setCurrentIndex(1);
     on_toolBox_currentChanged(currentPage);
