@@ -1,0 +1,7 @@
+# Rescuing files: the tape writer, the catalog reader, the conversion of one
+# image, Save and Save All through the window, and a third-party tape reader
+# that must agree with the archives we write.
+foreach(test test_tap test_catalog test_conversion test_save test_thirdparty)
+  malvore_add_test(${test} ${test}.cpp rescuetestutil.h)
+  target_link_libraries(${test} PRIVATE testsupport)
+endforeach()

@@ -1,0 +1,171 @@
+#pragma once
+
+// Helpers shared by the rescue tests: expected TAP records built straight
+// from the tape format, catalog entries for a given byte length, image data
+// in logical order and a log collector.
+
+#include "disk/libdsk.h"
+#include "imagebuilder.h"
+#include "imagelist/imagerow.h"
+#include "rescue/conversion.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+namespace rescuetest {
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing file>");
+    return file.readAll();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every entry of a folder except "." and "..", hidden ones included, by name.
+inline QStringList entriesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+inline void putWord(QByteArray &bytes, int pos, int value)
+{
+    bytes[pos] = char(value & 0xFF);
+    bytes[pos + 1] = char((value >> 8) & 0xFF);
+}
+
+inline QByteArray word(int value)
+{
+    QByteArray bytes(2, '\0');
+    putWord(bytes, 0, value);
+    return bytes;
+}
+
+// One TAP record: length (payload + 2) low byte first, flag, payload, XOR.
+inline QByteArray tapRecord(quint8 flag, const QByteArray &payload)
+{
+    quint8 sum = flag;
+    for (char c : payload)
+        sum ^= quint8(c);
+    return word(payload.size() + 2) + char(flag) + payload + char(sum);
+}
+
+// The 17-byte Spectrum header; name10 must already be the 10 stored bytes.
+inline QByteArray headerPayload(quint8 type, const QByteArray &name10, int length, int param1, int param2)
+{
+    Q_ASSERT(name10.size() == 10);
+    return char(type) + name10 + word(length) + word(param1) + word(param2);
+}
+
+// A header record followed by its data record.
+inline QByteArray tapPair(quint8 type, const QByteArray &name10, const QByteArray &data, int param1,
+                          int param2)
+{
+    return tapRecord(0x00, headerPayload(type, name10, data.size(), param1, param2))
+        + tapRecord(0xFF, data);
+}
+
+// A catalog extent entry whose byte length is exactly length.
+inline QByteArray extentEntry(quint8 owner, const QByteArray &name, const QByteArray &extension,
+                              quint8 extent, int length, const QByteArray &blocks)
+{
+    const int records = (length + 127) / 128;
+    const int shortBy = records * 128 - length;
+    const quint8 last = shortBy ? quint8(256 - shortBy) : 0;
+    return ImageBuilder::catalogEntry(owner, name, extension, extent, last, records, blocks);
+}
+
+// A recognisable byte pattern of the given length.
+inline QByteArray pattern(int length, int seed)
+{
+    QByteArray bytes(length, '\0');
+    for (int i = 0; i < length; ++i)
+        bytes[i] = char((i * 7 + seed * 13 + (i >> 8)) & 0xFF);
+    return bytes;
+}
+
+// Image data and status map in logical order, as an image-table row holds
+// them, built directly so a test controls every sector.
+class LogicalImage
+{
+public:
+    explicit LogicalImage(int sectors, char fill = char(0xE5))
+        : data(sectors * 256, fill), map(sectors, char(1))
+    {
+    }
+
+    void setBytes(int offset, const QByteArray &bytes) { data.replace(offset, bytes.size(), bytes); }
+    void setSector(int n, const QByteArray &bytes) { setBytes(n * 256, bytes.left(256)); }
+    // A sector the image lacks: zeros in the data, 0 in the map.
+    void setBad(int n)
+    {
+        data.replace(n * 256, 256, QByteArray(256, '\0'));
+        map[n] = char(0);
+    }
+    // Catalog entry index of variant 2 (sectors 64..79) or 4 (sectors 0..15).
+    void setEntry(int variant, int index, const QByteArray &entry)
+    {
+        setBytes((variant == 2 ? 64 * 256 : 0) + index * 32, entry);
+    }
+    // Empties the catalog area: every entry free.
+    void clearCatalog(int variant)
+    {
+        setBytes(variant == 2 ? 64 * 256 : 0, QByteArray(4096, '\0'));
+    }
+
+    ConversionJob job(const QString &name, int tracks, const QString &tos, const QString &root) const
+    {
+        ConversionJob job;
+        job.imageName = name;
+        job.tracks = tracks;
+        job.tosText = tos;
+        job.data = data;
+        job.map = map;
+        job.outputRoot = root;
+        return job;
+    }
+
+    QByteArray data;
+    QByteArray map;
+};
+
+// Loads built image bytes the way Open does and returns the row contents.
+inline ImageRow loadRow(const QByteArray &imageBytes, const QString &name)
+{
+    libdsk dsk;
+    const LoadOutcome outcome = loadImageData(dsk, imageBytes, name);
+    return outcome.row;
+}
+
+inline ConversionJob jobFromRow(const ImageRow &row, const QString &root)
+{
+    ConversionJob job;
+    job.imageName = row.name;
+    job.tracks = row.tracks;
+    job.tosText = formatText(row.format);
+    job.data = row.data;
+    job.map = row.map;
+    job.outputRoot = root;
+    return job;
+}
+
+struct LogLines
+{
+    QStringList lines;
+    LogSink sink()
+    {
+        return [this](const QString &line) { lines.append(line); };
+    }
+};
+
+} // namespace rescuetest
