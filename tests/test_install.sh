@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix, checks the tree a Linux desktop
+# expects (executables, launcher, AppStream metadata, icons), validates the
+# launcher and the metadata with the distribution's tools, then uninstalls.
+#
+# Usage: test_install.sh <cmake> <build dir> <source dir> <batch tool built: 0|1> <uninstall script>
+set -euo pipefail
+
+cmake_command=$1
+build_dir=$2
+source_dir=$3
+has_batch_tool=$4
+uninstall_script=$5
+
+app_id=org.kestrin.malvore
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+pass() {
+  echo "ok: $*"
+}
+
+scratch=$(mktemp -d)
+prefix="$scratch/prefix"
+manifest="$build_dir/install_manifest.txt"
+
+# Installing rewrites the build's install manifest; keep the user's own copy
+# so `make uninstall` still removes their real installation afterwards.
+saved_manifest=""
+if [ -e "$manifest" ]; then
+  saved_manifest="$scratch/install_manifest.saved"
+  cp "$manifest" "$saved_manifest"
+fi
+restore() {
+  if [ -n "$saved_manifest" ]; then
+    cp "$saved_manifest" "$manifest"
+  else
+    rm -f "$manifest"
+  fi
+  rm -rf "$scratch"
+}
+trap restore EXIT
+
+if ! "$cmake_command" --install "$build_dir" --prefix "$prefix" >"$scratch/install.log" 2>&1; then
+  cat "$scratch/install.log" >&2
+  echo "FAIL: cmake --install failed" >&2
+  exit 1
+fi
+pass "cmake --install --prefix $prefix"
+
+check_all_below_prefix() {
+  local outside
+  outside=$(grep -v "^$prefix/" "$manifest" || true)
+  if [ -n "$outside" ]; then
+    fail "installed outside the prefix (absolute destination?):"$'\n'"$outside"
+  else
+    pass "all $(wc -l <"$manifest") installed files lie below the prefix"
+  fi
+}
+
+check_executable() {
+  if [ -f "$prefix/bin/$1" ] && [ -x "$prefix/bin/$1" ]; then
+    pass "bin/$1"
+  else
+    fail "bin/$1 missing or not executable"
+  fi
+}
+
+check_same_file() {
+  local installed=$1 original=$2
+  if [ ! -f "$prefix/$installed" ]; then
+    fail "$installed missing"
+  elif ! cmp -s "$prefix/$installed" "$original"; then
+    fail "$installed differs from $original"
+  else
+    pass "$installed"
+  fi
+}
+
+png_size() {
+  # Width and height are the big-endian 32-bit words at offsets 16 and 20.
+  od -An -tu1 -j16 -N8 "$1" |
+    awk '{ printf "%dx%d", (($1*256+$2)*256+$3)*256+$4, (($5*256+$6)*256+$7)*256+$8 }'
+}
+
+check_png_icon() {
+  local installed="share/icons/hicolor/256x256/apps/$app_id.png"
+  local signature
+  if [ ! -f "$prefix/$installed" ]; then
+    fail "$installed missing"
+    return
+  fi
+  signature=$(od -An -tx1 -N8 "$prefix/$installed" | tr -d ' ')
+  if [ "$signature" != "89504e470d0a1a0a" ]; then
+    fail "$installed is not a PNG file"
+  elif [ "$(png_size "$prefix/$installed")" != "256x256" ]; then
+    fail "$installed is $(png_size "$prefix/$installed"), not 256x256"
+  else
+    pass "$installed (PNG, 256x256)"
+  fi
+}
+
+desktop_key() {
+  sed -n "s/^$1=//p" "$prefix/share/applications/$app_id.desktop" | head -n 1
+}
+
+check_launcher_points_at_install() {
+  local exec_program try_exec icon
+  exec_program=$(desktop_key Exec | awk '{ print $1 }')
+  try_exec=$(desktop_key TryExec)
+  icon=$(desktop_key Icon)
+  [ -x "$prefix/bin/$exec_program" ] && pass "Exec starts the installed $exec_program" ||
+    fail "Exec=$exec_program is not an installed executable"
+  [ -x "$prefix/bin/$try_exec" ] && pass "TryExec finds the installed $try_exec" ||
+    fail "TryExec=$try_exec is not an installed executable"
+  [ "$icon" = "$app_id" ] && pass "Icon=$icon names the installed theme icons" ||
+    fail "Icon=$icon does not name the installed icons ($app_id)"
+}
+
+metainfo_text() {
+  sed -n "s:.*<$1[^>]*>\(.*\)</$1>.*:\1:p" "$prefix/share/metainfo/$app_id.metainfo.xml"
+}
+
+check_metainfo_names_install() {
+  local launchable binaries expected
+  launchable=$(metainfo_text launchable)
+  [ "$(metainfo_text id)" = "$app_id" ] && pass "metainfo id $app_id" ||
+    fail "metainfo id is '$(metainfo_text id)', not $app_id"
+  [ -f "$prefix/share/applications/$launchable" ] && pass "metainfo launchable $launchable is installed" ||
+    fail "metainfo launchable '$launchable' is not installed"
+  binaries=$(metainfo_text binary | tr '\n' ' ')
+  expected="malvore "
+  [ "$has_batch_tool" = 1 ] && expected="malvore malvore-rescue "
+  [ "$binaries" = "$expected" ] && pass "metainfo provides: $binaries" ||
+    fail "metainfo provides '$binaries', expected '$expected'"
+}
+
+validate_launcher() {
+  if ! command -v desktop-file-validate >/dev/null; then
+    echo "SKIP: desktop-file-validate not found (Debian package desktop-file-utils); launcher not validated"
+    return
+  fi
+  if desktop-file-validate "$prefix/share/applications/$app_id.desktop"; then
+    pass "desktop-file-validate"
+  else
+    fail "desktop-file-validate rejects the launcher"
+  fi
+}
+
+validate_metainfo() {
+  if ! command -v appstreamcli >/dev/null; then
+    echo "SKIP: appstreamcli not found (Debian package appstream); metadata not validated"
+    return
+  fi
+  if appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"; then
+    pass "appstreamcli validate --no-net"
+  else
+    fail "appstreamcli validate rejects the metadata"
+  fi
+}
+
+check_uninstall_removes_everything() {
+  local left
+  if ! "$cmake_command" -DMANIFEST="$manifest" -P "$uninstall_script" >"$scratch/uninstall.log" 2>&1; then
+    cat "$scratch/uninstall.log" >&2
+    fail "the uninstall script failed"
+    return
+  fi
+  left=$(find "$prefix" ! -type d)
+  [ -z "$left" ] && pass "uninstall removed every installed file" ||
+    fail "left behind after uninstall:"$'\n'"$left"
+}
+
+check_all_below_prefix
+check_executable malvore
+if [ "$has_batch_tool" = 1 ]; then
+  check_executable malvore-rescue
+else
+  echo "SKIP: the batch tool is not part of this build; bin/malvore-rescue not checked"
+fi
+check_same_file "share/applications/$app_id.desktop" "$source_dir/desktop/$app_id.desktop"
+[ -f "$prefix/share/metainfo/$app_id.metainfo.xml" ] && pass "share/metainfo/$app_id.metainfo.xml" ||
+  fail "share/metainfo/$app_id.metainfo.xml missing"
+check_same_file "share/icons/hicolor/scalable/apps/$app_id.svg" "$source_dir/resources/gfx/icon.svg"
+check_png_icon
+check_launcher_points_at_install
+check_metainfo_names_install
+validate_launcher
+validate_metainfo
+check_uninstall_removes_everything
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all install checks passed"
