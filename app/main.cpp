@@ -1,6 +1,8 @@
 #include "mainwindow.h"
+#include "translations.h"
 
 #include <QApplication>
+#include <QLocale>
 
 int main(int argc, char *argv[])
 {
@@ -9,6 +11,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("malvore"));
 
     QApplication app(argc, argv);
+    installTranslators(QLocale::system());
     auto *window = new MainWindow;
     window->show();
     const int result = app.exec();
