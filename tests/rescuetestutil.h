@@ -94,6 +94,16 @@ inline QByteArray pattern(int length, int seed)
     return bytes;
 }
 
+// A tokenised BASIC program: 10 PRINT "HELLO" / 20 GO TO 10. Line numbers
+// are big-endian, line lengths little-endian; numbers carry their hidden
+// five-byte form after 0x0E.
+inline QByteArray basicProgram()
+{
+    return QByteArray("\x00\x0a\x09\x00\xf5\"HELLO\"\x0d"
+                      "\x00\x14\x0a\x00\xec" "10\x0e\x00\x00\x0a\x00\x00\x0d",
+                      27);
+}
+
 // Image data and status map in logical order, as an image-table row holds
 // them, built directly so a test controls every sector.
 class LogicalImage
