@@ -1,0 +1,95 @@
+// Writes the seed corpus of the fuzz target: small TOS disks of every layout
+// and container, damaged ones, refused ones and the geometry extremes.
+#include "imagebuilder.h"
+#include "tosdisk.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+namespace {
+
+bool writeSeed(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    QFile file(QDir(folder).filePath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "make_seeds: cannot write %s\n", qPrintable(file.fileName()));
+        return false;
+    }
+    return true;
+}
+
+// A disk of few tracks keeps inputs small; header claims of more tracks than
+// the file holds reach the large-disk paths without megabytes of input.
+tosdisk::Disk smallDisk(int tracks, int sides, bool a2, int stored, quint32 seed)
+{
+    tosdisk::Disk disk;
+    disk.tracks = tracks;
+    disk.sides = sides;
+    disk.a2 = a2;
+    disk.storedTracks = stored;
+    disk.files.append({0, "LOADER", "B", tosdisk::basicProgram(10, 700, seed), {}, {}});
+    disk.files.append({0, "GAME", "C", tosdisk::codeFile(32768, 2500, seed + 1), {2}, {}});
+    disk.files.append({5, "SCORES", "D", tosdisk::plainData(900, seed + 2), {}, {1}});
+    disk.files.append({0, "TABLE", "N", tosdisk::numberArray(300, seed + 3), {}, {}});
+    disk.lostData.append({-1, tosdisk::codeFile(40000, 600, seed + 4)});
+    disk.lostData.append({-1, tosdisk::plainData(100, seed + 5)});
+    return disk;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    bool ok = true;
+    auto seed = [&](const char *name, const QByteArray &bytes) { ok = writeSeed(folder, name, bytes) && ok; };
+
+    tosdisk::Disk disk = smallDisk(8, 1, false, -1, 11);
+    seed("a4-8t.dsk", tosdisk::build(disk));
+    disk.extended = true;
+    seed("a4-8t-ext.dsk", tosdisk::build(disk));
+    disk = smallDisk(10, 1, true, -1, 21);
+    seed("a2-10t.dsk", tosdisk::build(disk));
+    disk.extended = true;
+    seed("a2-10t-ext.dsk", tosdisk::build(disk));
+    disk = smallDisk(80, 2, true, 4, 31);
+    seed("a2-80t2s-4stored.dsk", tosdisk::build(disk));
+    disk = smallDisk(80, 2, false, 4, 41);
+    disk.extended = true;
+    seed("a4-80t2s-4stored-ext.dsk", tosdisk::build(disk));
+    disk = smallDisk(50, 2, true, 3, 51);
+    seed("a2-50t2s-3stored.dsk", tosdisk::build(disk));
+    seed("cpm.dsk", tosdisk::cpmDisk().left(256 + 5 * 4352));
+    seed("blank-4t.dsk", tosdisk::blankDisk(4, 2));
+
+    // Geometry extremes: the header claims the most, the body holds little.
+    ImageBuilder wide(2, 2);
+    wide.setHeaderTracks(255);
+    seed("extreme-255t2s.dsk", wide.dsk());
+    seed("extreme-255t2s-ext.dsk", wide.edsk());
+    // 510 track blocks: the size table runs past the 256-byte header.
+    QByteArray fullTable = wide.edsk();
+    for (int i = 0x34; i < 256; ++i)
+        fullTable[i] = char(0x11);
+    seed("extreme-ext-full-table.dsk", fullTable);
+    ImageBuilder crowded(2, 2);
+    ImageBuilder::Track &track = crowded.track(0, 0);
+    track.sizeCode = 255;
+    for (int id = 16; id < 255; ++id) {
+        ImageBuilder::Sector sector;
+        sector.id = id;
+        sector.sizeCode = 255;
+        sector.data = QByteArray(16, char(id));
+        track.sectors.append(sector);
+    }
+    seed("extreme-255sectors-n255.dsk", crowded.dsk());
+    return ok ? 0 : 1;
+}

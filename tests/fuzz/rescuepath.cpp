@@ -1,0 +1,109 @@
+#include "rescuepath.h"
+
+#include "disk/libdsk.h"
+#include "imagelist/imagerow.h"
+#include "rescue/batchrescue.h"
+#include "rescue/conversion.h"
+#include "tap/libtap.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+namespace {
+const char imageName[] = "image";
+constexpr int sectorSize = 256;
+
+QString rowProblem(const ImageRow &row)
+{
+    if (row.tracks < 0 || row.tracks > 255 || row.sides < 0 || row.sides > 2)
+        return QStringLiteral("geometry out of range: %1 tracks, %2 sides").arg(row.tracks).arg(row.sides);
+    const int expected = row.tracks * sidesWalked(row.tracks, row.sides) * 16;
+    if (row.map.size() != expected)
+        return QStringLiteral("map holds %1 sectors, geometry calls for %2").arg(row.map.size()).arg(expected);
+    if (row.data.size() != row.map.size() * sectorSize)
+        return QStringLiteral("data and map disagree: %1 bytes, %2 sectors").arg(row.data.size()).arg(row.map.size());
+    for (char state : row.map)
+        if (state != 0 && state != 1)
+            return QStringLiteral("map holds state %1").arg(int(state));
+    return QString();
+}
+
+// Every output must be a plain file directly inside the image folder.
+QString outputProblem(const QString &scratchRoot, int &files)
+{
+    const QString folder = QDir(scratchRoot).absoluteFilePath(QLatin1String(imageName));
+    QDirIterator it(scratchRoot, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    files = 0;
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        if (entry.absoluteFilePath() == folder && entry.isDir() && !entry.isSymLink())
+            continue;
+        if (entry.absolutePath() != folder || !entry.isFile() || entry.isSymLink())
+            return QStringLiteral("output outside the image folder: ") + entry.absoluteFilePath();
+        ++files;
+    }
+    return QString();
+}
+} // namespace
+
+RescuePathResult runRescuePath(const QByteArray &bytes, const QString &scratchRoot)
+{
+    RescuePathResult result;
+    qint64 rendered = 0;
+    auto consume = [&](const QString &line) {
+        rendered += renderPlainLog(line).size() + renderHtmlLog(line).size();
+        ++result.logLines;
+    };
+
+    libdsk dsk;
+    QObject::connect(&dsk, &libdsk::message, consume);
+    LoadOutcome outcome = loadImageData(dsk, bytes, QLatin1String(imageName));
+    dsk.reset();
+    if (!outcome.refusal.isEmpty())
+        consume(outcome.refusal);
+    result.accepted = outcome.accepted;
+    if (!outcome.accepted)
+        return result;
+    result.problem = rowProblem(outcome.row);
+    if (!result.problem.isEmpty())
+        return result;
+
+    ConversionJob job;
+    job.imageName = QLatin1String(imageName);
+    job.tracks = outcome.row.tracks;
+    job.tosText = formatText(outcome.row.format);
+    job.data = std::move(outcome.row.data);
+    job.map = std::move(outcome.row.map);
+    job.outputRoot = scratchRoot;
+    libtap tap;
+    const ConversionReport report = convertImage(job, tap, consume);
+    result.converted = report.converted;
+
+    const bool layoutKnown = job.tosText == QLatin1String("A.2") || job.tosText == QLatin1String("A.4");
+    if (report.converted != layoutKnown)
+        result.problem = QStringLiteral("converted %1 with layout %2").arg(report.converted).arg(job.tosText);
+    else if (report.writeFailures != 0)
+        result.problem = QStringLiteral("%1 outputs not written").arg(report.writeFailures);
+    else
+        result.problem = outputProblem(scratchRoot, result.outputFiles);
+    if (result.problem.isEmpty() && report.converted && result.outputFiles == 0)
+        result.problem = QStringLiteral("converted without writing the image archive");
+    if (rendered < 0)
+        result.problem = QStringLiteral("log rendering overflow");
+    return result;
+}
+
+void clearScratch(const QString &scratchRoot)
+{
+    QDir root(scratchRoot);
+    const QStringList entries = root.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        QFileInfo info(root.absoluteFilePath(entry));
+        if (info.isDir() && !info.isSymLink())
+            QDir(info.absoluteFilePath()).removeRecursively();
+        else
+            root.remove(entry);
+    }
+}
