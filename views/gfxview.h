@@ -16,8 +16,11 @@ class GfxPictureItem : public QGraphicsItem
 public:
     static constexpr int scale = 4;
     static constexpr int pictureWidth = 128;
+    enum { Type = UserType + 1 };
 
     explicit GfxPictureItem(const QByteArray &cells, QGraphicsItem *parent = nullptr);
+
+    int type() const override { return Type; }
 
     QRectF boundingRect() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
@@ -35,7 +38,11 @@ private:
 class GfxLabelsItem : public QGraphicsItem
 {
 public:
+    enum { Type = UserType + 2 };
+
     GfxLabelsItem(int rows, const QFont &font, QGraphicsItem *parent = nullptr);
+
+    int type() const override { return Type; }
 
     QRectF boundingRect() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;

@@ -74,8 +74,8 @@ void fillHexView(QTextEdit *view, const QByteArray &data, const QByteArray &map)
     QTextCursor cursor(view->document());
     cursor.beginEditBlock();
     QTextCharFormat format;
-    const int sectors = qMin(map.size(), data.size() / sectorSize);
-    for (int i = 0; i < sectors; ++i) {
+    // One block per map entry; bytes the data lacks read as zero.
+    for (int i = 0; i < map.size(); ++i) {
         format.setBackground(map.at(i) != 0 ? goodSectorColour : badSectorColour);
         if (i > 0)
             cursor.insertBlock();

@@ -1,0 +1,324 @@
+#include "imagebuilder.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBox>
+
+#include <memory>
+
+namespace {
+
+const QChar bar(0x00FE);
+
+// The character column as a user reads it: printable ASCII and the font's
+// block and user-defined graphics, a space for everything else.
+QChar expectedChar(int byte)
+{
+    if (byte >= 0x21 && byte <= 0xA4)
+        return QChar(byte);
+    return QLatin1Char(' ');
+}
+
+// One dump line, filled into the line template placeholder by placeholder.
+QString expectedLine(const QByteArray &data, int offset)
+{
+    QString line = QStringLiteral("%1 \u00fe %2 %3 %4 %5 \u00fe %6 %7 %8 %9 \u00fe %10 %11 %12 %13 "
+                                  "\u00fe %14 %15 %16 %17 \u00fe %18");
+    line = line.arg(offset, 5, 16, QLatin1Char('0'));
+    QString characters;
+    for (int i = 0; i < 16; ++i) {
+        const int byte = static_cast<quint8>(data.at(offset + i));
+        line = line.arg(byte, 2, 16, QLatin1Char('0'));
+        characters += expectedChar(byte);
+    }
+    return line.arg(characters);
+}
+
+// The whole document: one paragraph per sector holding its 16 lines and
+// two line breaks.
+QString expectedDocument(const QByteArray &data, int sectors)
+{
+    QStringList texts;
+    for (int i = 0; i < sectors; ++i) {
+        QStringList lines;
+        for (int l = 0; l < 16; ++l)
+            lines << expectedLine(data, 256 * i + 16 * l);
+        texts << lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n");
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
+QByteArray countingSector()
+{
+    QByteArray sector(256, '\0');
+    for (int i = 0; i < 256; ++i)
+        sector[i] = char(i);
+    return sector;
+}
+
+// Every sector of the image holds the same bytes, so the logical order of
+// the sectors does not matter for what the dump shows.
+ImageBuilder uniformImage(int tracks, int sides, const QByteArray &sector)
+{
+    ImageBuilder image(tracks, sides);
+    for (int t = 0; t < tracks; ++t)
+        for (int s = 0; s < sides; ++s)
+            for (int id = 0; id < 16; ++id)
+                image.setSector(t, s, id, sector);
+    return image;
+}
+
+} // namespace
+
+class TestHexView : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+
+    QString writeImage(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    MainWindow &open(const QStringList &paths)
+    {
+        window.reset(new MainWindow);
+        window->resize(700, 800);
+        window->show();
+        window->openImages(paths);
+        return *window;
+    }
+
+    MainWindow &openOne(const ImageBuilder &image)
+    {
+        return open({writeImage(QStringLiteral("one.dsk"), image.dsk())});
+    }
+
+    QTextEdit *hexView() { return window->findChild<QTextEdit *>(QStringLiteral("hexView")); }
+    QTableWidget *table() { return window->findChild<QTableWidget *>(QStringLiteral("dskList")); }
+    QTextDocument *document() { return hexView()->document(); }
+    QString line(int block) { return document()->findBlockByNumber(block).text(); }
+
+    QTableWidgetItem *mapCell(int row) { return table()->item(row, 3); }
+
+    // The document against the expected text, line by line, so that a
+    // failure names the first line that differs.
+    bool documentIs(const QString &expected, QString *why)
+    {
+        // Block texts as stored: the plain-text export would turn the
+        // user-defined graphic 0xA0 (a no-break space code) into a space.
+        QStringList shown;
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+            shown << block.text();
+        const QStringList wanted = expected.split(QLatin1Char('\n'));
+        for (int i = 0; i < qMin(shown.size(), wanted.size()); ++i) {
+            if (shown.at(i) != wanted.at(i)) {
+                *why = QStringLiteral("line %1: \"%2\", expected \"%3\"").arg(i).arg(shown.at(i), wanted.at(i));
+                return false;
+            }
+        }
+        *why = QStringLiteral("%1 lines, expected %2").arg(shown.size()).arg(wanted.size());
+        return shown.size() == wanted.size();
+    }
+
+    int rowNamed(const QString &name)
+    {
+        for (int row = 0; row < table()->rowCount(); ++row)
+            if (table()->item(row, 0)->text() == name)
+                return row;
+        return -1;
+    }
+
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+    void cleanup() { window.reset(); }
+
+    void openingShowsTheDumpOnTheHexViewPage()
+    {
+        openOne(uniformImage(1, 1, countingSector()));
+        QCOMPARE(window->findChild<QToolBox *>(QStringLiteral("toolBox"))->currentIndex(), 1);
+        QCOMPARE(document()->blockCount(), 16 * 18);
+    }
+
+    void firstAndLastLinesOfASector()
+    {
+        openOne(uniformImage(1, 1, countingSector()));
+        QCOMPARE(line(0), QStringLiteral("00000 \u00fe 00 01 02 03 \u00fe 04 05 06 07 \u00fe 08 09 0a 0b \u00fe "
+                                         "0c 0d 0e 0f \u00fe                 "));
+        QCOMPARE(line(15), QStringLiteral("000f0 \u00fe f0 f1 f2 f3 \u00fe f4 f5 f6 f7 \u00fe f8 f9 fa fb \u00fe "
+                                          "fc fd fe ff \u00fe                 "));
+        // A blank line closes each sector before the next one starts.
+        QCOMPARE(line(16), QString());
+        QVERIFY(line(18).startsWith(QStringLiteral("00100 \u00fe 00 01 02 03 \u00fe")));
+        QVERIFY(line(18 + 15).startsWith(QStringLiteral("001f0 \u00fe f0 f1 f2 f3 \u00fe")));
+        QVERIFY(line(15 * 18 + 15).startsWith(QStringLiteral("00ff0 \u00fe f0")));
+    }
+
+    void wholeDocumentFollowsTheLineTemplate()
+    {
+        QByteArray sector(256, '\0');
+        for (int i = 0; i < 256; ++i)
+            sector[i] = char((i * 37 + 11) & 0xFF);
+        openOne(uniformImage(1, 1, sector));
+        const QByteArray data = mapCell(0)->data(SectorDataRole).toByteArray();
+        QCOMPARE(data.size(), 16 * 256);
+        QString why;
+        QVERIFY2(documentIs(expectedDocument(data, 16), &why), qPrintable(why));
+    }
+
+    void exampleLineOfTheLetters()
+    {
+        QByteArray sector(256, '\0');
+        for (int i = 0; i < 16; ++i)
+            sector[0x10 + i] = char('A' + i);
+        openOne(uniformImage(1, 1, sector));
+        QCOMPARE(line(1), QStringLiteral("00010 \u00fe 41 42 43 44 \u00fe 45 46 47 48 \u00fe 49 4a 4b 4c \u00fe "
+                                         "4d 4e 4f 50 \u00fe ABCDEFGHIJKLMNOP"));
+    }
+
+    void characterColumnMapping()
+    {
+        openOne(uniformImage(1, 1, countingSector()));
+        for (int l = 0; l < 16; ++l) {
+            const QString column = line(l).right(16);
+            QCOMPARE(line(l).at(line(l).size() - 18), bar);
+            for (int c = 0; c < 16; ++c) {
+                const int byte = 16 * l + c;
+                if (column.at(c) != expectedChar(byte))
+                    QFAIL(qPrintable(QStringLiteral("byte 0x%1 shown as U+%2")
+                                         .arg(byte, 2, 16, QLatin1Char('0'))
+                                         .arg(column.at(c).unicode(), 4, 16, QLatin1Char('0'))));
+            }
+        }
+    }
+
+    void dumpUsesTheSpectrumFontWithItsGlyphs()
+    {
+        openOne(uniformImage(1, 1, countingSector()));
+        const QFont font = hexView()->font();
+        QCOMPARE(QFontInfo(font).family(), QStringLiteral("Spectrum"));
+        QCOMPARE(font.pointSize(), 10);
+        const QFontMetrics metrics(font);
+        for (int code : {0x21, 0x7F, 0x80, 0x8F, 0x90, 0xA4, 0xFE})
+            QVERIFY2(metrics.inFont(QChar(code)), qPrintable(QString::number(code, 16)));
+    }
+
+    void tintsPerSectorFromTheStatusMap()
+    {
+        ImageBuilder image = uniformImage(1, 1, QByteArray(256, char(0x55)));
+        image.removeSector(0, 0, 3);
+        image.removeSector(0, 0, 9);
+        openOne(image);
+        const QByteArray map = mapCell(0)->data(SectorMapRole).toByteArray();
+        QCOMPARE(map.size(), 16);
+        QCOMPARE(map.count('\0'), 2);
+
+        const QRgb good = qRgba(64, 255, 64, 16);
+        const QRgb bad = qRgba(255, 128, 128, 32);
+        for (int i = 0; i < 16; ++i) {
+            const QRgb expected = map.at(i) ? good : bad;
+            for (int l = 0; l < 16; ++l) {
+                const QTextBlock block = document()->findBlockByNumber(18 * i + l);
+                int covered = 0;
+                for (auto it = block.begin(); !it.atEnd(); ++it) {
+                    const QBrush background = it.fragment().charFormat().background();
+                    QCOMPARE(background.style(), Qt::SolidPattern);
+                    QCOMPARE(background.color().rgba(), expected);
+                    covered += it.fragment().length();
+                }
+                QCOMPARE(covered, block.text().size());
+                if (!map.at(i)) {
+                    QCOMPARE(block.text().mid(5),
+                             QStringLiteral(" \u00fe 00 00 00 00 \u00fe 00 00 00 00 \u00fe 00 00 00 00 "
+                                            "\u00fe 00 00 00 00 \u00fe                 "));
+                } else {
+                    QVERIFY(block.text().endsWith(QStringLiteral("UUUUUUUUUUUUUUUU")));
+                }
+            }
+        }
+    }
+
+    void markupInTheDataStaysPlainText()
+    {
+        // The first line of each sector decides, for a text view's automatic
+        // detection, whether the sector would be read as markup.
+        QByteArray sector(256, ' ');
+        sector.replace(0, 16, "<b>bold</b>&lt;!");
+        sector.replace(16, 16, "&lt;i&gt;<hr>  x");
+        openOne(uniformImage(1, 1, sector));
+        const QByteArray data = mapCell(0)->data(SectorDataRole).toByteArray();
+        QString why;
+        QVERIFY2(documentIs(expectedDocument(data, 16), &why), qPrintable(why));
+        QVERIFY(line(18 * 5).endsWith(QStringLiteral("<b>bold</b>&lt;!")));
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                QVERIFY(it.fragment().charFormat().fontWeight() <= QFont::Normal);
+    }
+
+    void addressesGrowToSixDigits()
+    {
+        // 130 tracks on two sides: 4,160 sectors, past offset 0x100000.
+        openOne(uniformImage(130, 2, countingSector()));
+        QCOMPARE(document()->blockCount(), 4160 * 18);
+        QVERIFY(line(4095 * 18 + 15).startsWith(QStringLiteral("ffff0 \u00fe f0")));
+        QVERIFY(line(4096 * 18).startsWith(QStringLiteral("100000 \u00fe 00 01")));
+        QVERIFY(line(4159 * 18 + 15).startsWith(QStringLiteral("103ff0 \u00fe f0")));
+    }
+
+    void anotherImageReplacesTheDumpAndScrollsToTheTop()
+    {
+        const QString alpha = writeImage(QStringLiteral("alpha.dsk"), ImageBuilder(1, 1, 'A').dsk());
+        const QString beta = writeImage(QStringLiteral("beta.dsk"), ImageBuilder(2, 1, 'B').dsk());
+        open({alpha, beta});
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const int alphaRow = rowNamed(QStringLiteral("alpha"));
+        const int betaRow = rowNamed(QStringLiteral("beta"));
+        QVERIFY(alphaRow >= 0 && betaRow >= 0);
+
+        table()->setCurrentCell(alphaRow, 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(document()->blockCount(), 16 * 18);
+        QVERIFY(line(0).startsWith(QStringLiteral("00000 \u00fe 41 41")));
+
+        QScrollBar *scroll = hexView()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        QVERIFY(scroll->value() > 0);
+
+        table()->setCurrentCell(betaRow, 0);
+        QCOMPARE(scroll->value(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(scroll->value(), 0);
+        QCOMPARE(document()->blockCount(), 32 * 18);
+        QVERIFY(line(0).startsWith(QStringLiteral("00000 \u00fe 42 42")));
+        QVERIFY(!document()->toPlainText().contains(QStringLiteral("41 41")));
+        QVERIFY(line(17 * 18 + 15).endsWith(QStringLiteral("BBBBBBBBBBBBBBBB")));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("kestrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("malvore"));
+    QApplication app(argc, argv);
+    TestHexView test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_hexview.moc"
