@@ -643,7 +643,7 @@ private slots:
         };
         const QList<Sample> expected = {
             {"tos-a2-basic", "A.2", 40, 1, 0},
-            {"damaged", "A.2", 40, 1, 3},
+            {"damaged", "A.2", 40, 1, 4},
             {"tos-a2-80ds", "A.2", 80, 2, 0},
             {"tos-a4", "A.4", 40, 1, 0},
             {"cpm", QString(), 40, 1, 0},
@@ -685,8 +685,8 @@ private slots:
             {"tos-a2-basic", {"HELLO.bas", "HELLO.bas.inf", "SCREEN.cod", "SCREEN.cod.inf", "SQUARES.num",
                               "SQUARES.num.inf", "README.dat", "tos-a2-basic.tap"}},
             {"damaged", {"SURVIVOR.bas", "SURVIVOR.bas.inf", "HOLES.cod", "HOLES.cod.inf", "damaged.tap",
-                         "sector_0078.cod", "sector_0078.cod.inf", "sector_0078.cod.tap",
-                         "sector_0088.dat", "sector_0088.dat.tap"}},
+                         "sector_0060.cod", "sector_0060.cod.inf", "sector_0060.cod.tap",
+                         "sector_0068.dat", "sector_0068.dat.tap"}},
             {"tos-a2-80ds", {"MENU.bas", "MENU.bas.inf", "GAME.cod", "GAME.cod.inf", "NAMES.chr",
                              "NAMES.chr.inf", "tos-a2-80ds.tap"}},
             {"tos-a4", {"LOADER.bas", "LOADER.bas.inf", "01_TABLES.cod", "01_TABLES.cod.inf", "tos-a4.tap"}},
