@@ -58,7 +58,7 @@ check_all_below_prefix() {
   if [ -n "$outside" ]; then
     fail "installed outside the prefix (absolute destination?):"$'\n'"$outside"
   else
-    pass "all $(wc -l <"$manifest") installed files lie below the prefix"
+    pass "all $(grep -c "" "$manifest") installed files lie below the prefix"
   fi
 }
 
@@ -144,10 +144,14 @@ validate_launcher() {
     echo "SKIP: desktop-file-validate not found (Debian package desktop-file-utils); launcher not validated"
     return
   fi
-  if desktop-file-validate "$prefix/share/applications/$app_id.desktop"; then
-    pass "desktop-file-validate"
+  local report
+  # Hints (such as a category without its main category) count as faults too.
+  if report=$(desktop-file-validate "$prefix/share/applications/$app_id.desktop" 2>&1) &&
+    [ -z "$report" ]; then
+    pass "desktop-file-validate: no errors, warnings or hints"
   else
-    fail "desktop-file-validate rejects the launcher"
+    echo "$report" >&2
+    fail "desktop-file-validate objects to the launcher"
   fi
 }
 
@@ -156,8 +160,9 @@ validate_metainfo() {
     echo "SKIP: appstreamcli not found (Debian package appstream); metadata not validated"
     return
   fi
-  if appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"; then
-    pass "appstreamcli validate --no-net"
+  # --strict: informational issues fail too, only pedantic ones are tolerated.
+  if appstreamcli validate --no-net --strict "$prefix/share/metainfo/$app_id.metainfo.xml"; then
+    pass "appstreamcli validate --no-net --strict"
   else
     fail "appstreamcli validate rejects the metadata"
   fi
