@@ -1,4 +1,322 @@
+#include "mainwindow.h"
+#include "rescuetestutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(T)
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolBox>
+
+using namespace rescuetest;
+
+namespace {
+
+// A 40-track A.2 image holding one catalog file, fileName, whose 256 bytes
+// start with a type byte of "data".
+QByteArray tosImage(const QByteArray &fileName, const QByteArray &contents)
+{
+    ImageBuilder disk(40, 1);
+    disk.setLogicalBytes(64 * 256 + 32, extentEntry(0, fileName, "", 0, 256, "\x04"), true);
+    disk.setLogicalBytes(80 * 256, contents, true);
+    return disk.dsk();
+}
+
+QByteArray contentsFor(char name)
+{
+    return QByteArray(1, 'Z') + pattern(255, name);
+}
+
+// The log's text lines, empty ones left out (rules and leading line
+// breaks are checked through the document).
+QStringList logLines(const QMainWindow &window)
+{
+    QString text = window.findChild<QTextEdit *>("log")->toPlainText();
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The count line stands right after a horizontal rule.
+bool countLineAfterRule(const QTextEdit *log, int count)
+{
+    const QRegularExpression rule(
+        QStringLiteral("<hr />\\s*<p[^>]*>%1 image\\(s\\) selelcted to conversion</p>").arg(count));
+    return rule.match(log->toHtml()).hasMatch();
+}
+
+} // namespace
+
+// Save and Save All through the main window: selection, order, log lines
+// and the image folders they write.
+class TestSave : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir images;
+
+    struct Window
+    {
+        MainWindow window;
+        QTemporaryDir output;
+        QTableWidget *table = nullptr;
+        QTextEdit *log = nullptr;
+
+        Window()
+        {
+            table = window.findChild<QTableWidget *>("dskList");
+            log = window.findChild<QTextEdit *>("log");
+            window.setOutputRoot(output.path());
+        }
+
+        void trigger(const char *action) { window.findChild<QAction *>(action)->trigger(); }
+
+        void select(int row)
+        {
+            table->selectionModel()->select(table->model()->index(row, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+
+        // The log lines added by what ran since before was taken.
+        QStringList linesSince(const QStringList &before) const
+        {
+            return logLines(window).mid(before.size());
+        }
+
+        QString folder(const QString &name) const { return output.filePath(name) + QLatin1Char('/'); }
+    };
+
+    QString imageFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = images.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        writeFile(path, bytes);
+        return path;
+    }
+
+    // Images A, B, C and D, each with one file FA, FB, FC or FD.
+    QStringList fourImages()
+    {
+        QStringList paths;
+        for (char name : QByteArray("ABCD")) {
+            paths.append(imageFile(QStringLiteral("%1.dsk").arg(name),
+                                   tosImage(QByteArray("F") + name, contentsFor(name))));
+        }
+        return paths;
+    }
+
+    static QStringList convertedImage(const QString &name)
+    {
+        return {"Image " + name + " :", "file F" + name + " ", "Found 0 lost block(s)"};
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(images.isValid()); }
+
+    void saveConvertsSelectedRowsInTableOrder()
+    {
+        Window w;
+        w.window.openImages(fourImages());
+        QCOMPARE(w.table->rowCount(), 4);
+        w.table->clearSelection();
+        w.select(3);
+        w.select(1);
+        w.window.findChild<QToolBox *>("toolBox")->setCurrentIndex(2);
+        const QStringList before = logLines(w.window);
+        w.trigger("action_Save");
+
+        QCOMPARE(w.window.findChild<QToolBox *>("toolBox")->currentIndex(), 0);
+        QCOMPARE(w.linesSince(before),
+                 QStringList({"2 image(s) selelcted to conversion"}) + convertedImage("B")
+                     + convertedImage("D"));
+        QVERIFY(countLineAfterRule(w.log, 2));
+        QCOMPARE(entriesIn(w.output.path()), QStringList({"B", "D"}));
+        QCOMPARE(entriesIn(w.folder("B")), QStringList({"B.tap", "FB.dat"}));
+        QCOMPARE(readFile(w.folder("B") + "FB.dat"), contentsFor('B'));
+        QCOMPARE(readFile(w.folder("D") + "FD.dat"), contentsFor('D'));
+        QCOMPARE(QFileInfo(w.folder("D") + "D.tap").size(), 0);
+        // The selection is the user's; Save leaves it alone.
+        QCOMPARE(w.table->selectionModel()->selectedRows().size(), 2);
+    }
+
+    void logLinesCarryTheirMarkup()
+    {
+        Window w;
+        w.window.openImages(fourImages());
+        w.table->clearSelection();
+        w.select(2);
+        const int blocksBefore = w.log->document()->blockCount();
+        w.trigger("action_Save");
+        const QString html = w.log->toHtml();
+        QVERIFY2(html.contains("<hr"), qPrintable(html));
+        bool boldName = false;
+        bool sawCount = false;
+        for (QTextBlock block = w.log->document()->findBlockByNumber(blocksBefore); block.isValid();
+             block = block.next()) {
+            sawCount = sawCount || block.text() == "1 image(s) selelcted to conversion";
+            if (block.text().contains("Image"))
+                QCOMPARE(block.text(), QString(QChar::LineSeparator) + "Image C :");
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (fragment.text() == "C")
+                    boldName = fragment.charFormat().fontWeight() == QFont::Bold;
+                if (fragment.text().contains("Image") || fragment.text().contains("file"))
+                    QVERIFY(fragment.charFormat().fontWeight() != QFont::Bold);
+            }
+        }
+        QVERIFY(sawCount);
+        QVERIFY(boldName);
+    }
+
+    void saveWithoutSelectionLogsZero()
+    {
+        Window w;
+        w.window.openImages(fourImages());
+        w.table->clearSelection();
+        const QStringList before = logLines(w.window);
+        w.trigger("action_Save");
+        QCOMPARE(w.linesSince(before), QStringList({"0 image(s) selelcted to conversion"}));
+        QVERIFY(countLineAfterRule(w.log, 0));
+        QCOMPARE(entriesIn(w.output.path()), QStringList());
+    }
+
+    void saveAllOnEmptyTableLogsZero()
+    {
+        Window w;
+        w.window.findChild<QToolBox *>("toolBox")->setCurrentIndex(1);
+        const QStringList before = logLines(w.window);
+        w.trigger("actionSave_All");
+        QCOMPARE(w.linesSince(before), QStringList({"0 image(s) selelcted to conversion"}));
+        QVERIFY(countLineAfterRule(w.log, 0));
+        QCOMPARE(entriesIn(w.output.path()), QStringList());
+        QCOMPARE(w.window.findChild<QToolBox *>("toolBox")->currentIndex(), 0);
+    }
+
+    void saveAllConvertsEveryRowAndSelectsThem()
+    {
+        Window w;
+        w.window.openImages(fourImages());
+        w.table->clearSelection();
+        w.select(2);
+        const QStringList before = logLines(w.window);
+        w.trigger("actionSave_All");
+        QCOMPARE(w.linesSince(before), QStringList({"4 image(s) selelcted to conversion"})
+                                           + convertedImage("A") + convertedImage("B")
+                                           + convertedImage("C") + convertedImage("D"));
+        QVERIFY(countLineAfterRule(w.log, 4));
+        QCOMPARE(w.table->selectionModel()->selectedRows().size(), 4);
+        QCOMPARE(entriesIn(w.output.path()), QStringList({"A", "B", "C", "D"}));
+        for (char name : QByteArray("ABCD"))
+            QCOMPARE(readFile(w.folder(QString(name)) + "F" + name + ".dat"), contentsFor(name));
+    }
+
+    // Save walks the rows as the table shows them, also after sorting.
+    void sortedTableConvertedInRowOrder()
+    {
+        Window w;
+        w.window.openImages(fourImages());
+        w.table->sortItems(0, Qt::DescendingOrder);
+        QCOMPARE(w.table->item(0, 0)->text(), QString("D"));
+        w.table->clearSelection();
+        w.select(0);
+        w.select(3);
+        const QStringList before = logLines(w.window);
+        w.trigger("action_Save");
+        QCOMPARE(w.linesSince(before), QStringList({"2 image(s) selelcted to conversion"})
+                                           + convertedImage("D") + convertedImage("A"));
+        QCOMPARE(readFile(w.folder("D") + "FD.dat"), contentsFor('D'));
+        QCOMPARE(readFile(w.folder("A") + "FA.dat"), contentsFor('A'));
+    }
+
+    void unknownImageOnlyNamed()
+    {
+        Window w;
+        const QString unknown = imageFile("U.dsk", ImageBuilder(40, 1).dsk());
+        w.window.openImages({unknown, fourImages().at(0)});
+        QCOMPARE(w.table->rowCount(), 2);
+        QCOMPARE(w.table->item(0, 5)->text(), QString("unknown"));
+        const QStringList before = logLines(w.window);
+        w.trigger("actionSave_All");
+        QCOMPARE(w.linesSince(before), QStringList({"2 image(s) selelcted to conversion", "Image U :"})
+                                           + convertedImage("A"));
+        QCOMPARE(entriesIn(w.output.path()), QStringList({"A"}));
+    }
+
+    // The conversion works on copies: the table keeps what Open put there.
+    void tableCellsUnchanged()
+    {
+        Window w;
+        w.window.openImages(fourImages());
+        const QTableWidgetItem *map = w.table->item(1, 3);
+        const QByteArray data = map->data(SectorDataRole).toByteArray();
+        const QByteArray status = map->data(SectorMapRole).toByteArray();
+        QVERIFY(!status.contains(char(2)));
+        w.trigger("actionSave_All");
+        QCOMPARE(map->data(SectorDataRole).toByteArray(), data);
+        QCOMPARE(map->data(SectorMapRole).toByteArray(), status);
+        // Converting again rewrites the same files.
+        w.trigger("actionSave_All");
+        QCOMPARE(readFile(w.folder("B") + "FB.dat"), contentsFor('B'));
+    }
+
+    // Two images of one base name share their folder; the later one wins.
+    void sameBaseNameSharesTheFolder()
+    {
+        Window w;
+        const QString first = imageFile("one/X.dsk", tosImage("F", contentsFor('1')));
+        const QString second = imageFile("two/X.dsk", tosImage("F", contentsFor('2')));
+        w.window.openImages({first, second});
+        w.trigger("actionSave_All");
+        QCOMPARE(entriesIn(w.output.path()), QStringList({"X"}));
+        QCOMPARE(readFile(w.folder("X") + "F.dat"), contentsFor('2'));
+    }
+
+    // Without an output root Save writes below the working directory.
+    void defaultOutputIsTheWorkingDirectory()
+    {
+        QTemporaryDir work;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        {
+            MainWindow window;
+            window.openImages(fourImages().mid(2, 1));
+            window.findChild<QAction *>("actionSave_All")->trigger();
+        }
+        QDir::setCurrent(previous);
+        QCOMPARE(entriesIn(work.path()), QStringList({"C"}));
+        QCOMPARE(readFile(work.filePath("C/FC.dat")), contentsFor('C'));
+        QVERIFY(QFile::exists(work.filePath("C/C.tap")));
+    }
+
+    void failedWritesAppearInTheLog()
+    {
+        Window w;
+        const QString blocker = w.output.filePath("file");
+        QVERIFY(writeFile(blocker, "x"));
+        w.window.setOutputRoot(blocker);
+        w.window.openImages(fourImages().mid(0, 1));
+        const QStringList before = logLines(w.window);
+        w.trigger("actionSave_All");
+        const QStringList lines = w.linesSince(before);
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines.mid(0, 2), QStringList({"1 image(s) selelcted to conversion", "Image A :"}));
+        QVERIFY2(lines.at(2).startsWith("Cannot write " + blocker + "/A"), qPrintable(lines.at(2)));
+        QCOMPARE(lines.mid(3), QStringList({"file FA ", "Cannot write " + blocker + "/A/FA.dat",
+                                            "Cannot write " + blocker + "/A/A.tap", "Found 0 lost block(s)"}));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("kestrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("malvore"));
+    TestSave test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_save.moc"
