@@ -11,6 +11,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("malvore"));
 
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrin.malvore"));
     installTranslators(QLocale::system());
     auto *window = new MainWindow;
     window->show();
