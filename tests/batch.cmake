@@ -1,0 +1,17 @@
+# The batch rescue tool and the fuzzing of the rescue path: whole disks for
+# seeds, tests and benchmarks; the tool's tests; the replay of fuzz findings.
+add_library(tosdisk STATIC fuzz/tosdisk.cpp fuzz/tosdisk.h)
+target_link_libraries(tosdisk PUBLIC testsupport)
+target_include_directories(tosdisk PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
+
+malvore_add_test(test_batch test_batch.cpp)
+target_link_libraries(test_batch PRIVATE tosdisk)
+add_dependencies(test_batch malvore-rescue)
+target_compile_definitions(test_batch PRIVATE
+  MALVORE_RESCUE_PATH="$<TARGET_FILE:malvore-rescue>"
+  MALVORE_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
+
+malvore_add_test(test_fuzz_regressions test_fuzz_regressions.cpp fuzz/rescuepath.cpp fuzz/rescuepath.h)
+target_include_directories(test_fuzz_regressions PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
+target_compile_definitions(test_fuzz_regressions PRIVATE
+  MALVORE_REGRESSIONS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions")

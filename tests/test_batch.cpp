@@ -1,0 +1,556 @@
+#include "imagebuilder.h"
+#include "mainwindow.h"
+#include "rescue/batchrescue.h"
+#include "tosdisk.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTextStream>
+
+namespace {
+
+const QString rule(40, QLatin1Char('-'));
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Every file and folder below root, by relative path; folders end in '/'
+// and map to nothing, files map to their bytes.
+QMap<QString, QByteArray> treeOf(const QString &root)
+{
+    QMap<QString, QByteArray> tree;
+    const QDir base(root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        const QString relative = base.relativeFilePath(entry.filePath());
+        if (entry.isDir())
+            tree.insert(relative + QLatin1Char('/'), QByteArray());
+        else
+            tree.insert(relative, readFile(entry.filePath()));
+    }
+    return tree;
+}
+
+// A small A.4 disk: a program, a damaged code file and a lost code block.
+QByteArray smallTosDisk(quint32 seed = 7)
+{
+    tosdisk::Disk disk;
+    disk.tracks = 40;
+    disk.files.append({0, "LOADER", "B", tosdisk::basicProgram(10, 500, seed), {}, {}});
+    disk.files.append({0, "GAME", "C", tosdisk::codeFile(32768, 1500, seed + 1), {1}, {}});
+    disk.lostData.append({-1, tosdisk::codeFile(40000, 700, seed + 2)});
+    return tosdisk::build(disk);
+}
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList &arguments, const QString &workingDirectory)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral(MALVORE_RESCUE_PATH), arguments);
+    ToolRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+struct InProcessRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+InProcessRun runInProcess(const BatchOptions &options)
+{
+    InProcessRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = runBatchRescue(options, out, err);
+    out.flush();
+    err.flush();
+    return run;
+}
+
+QStringList linesOf(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// True when wanted appear in lines in this order (others may lie between).
+bool inOrder(const QStringList &lines, const QStringList &wanted)
+{
+    int next = 0;
+    for (const QString &line : lines)
+        if (next < wanted.size() && line == wanted.at(next))
+            ++next;
+    return next == wanted.size();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(ParsedArguments::Action)
+Q_DECLARE_METATYPE(LogFormat)
+
+// The headless batch rescue: its command line, its log on a terminal, its
+// exit statuses and its outputs next to the window's.
+class TestBatch : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir scratch;
+
+    QString imagePath(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = scratch.filePath(name);
+        if (!writeFile(path, bytes))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    QString freshFolder(const QString &name)
+    {
+        const QString path = scratch.filePath(name);
+        QDir(path).removeRecursively();
+        QDir().mkpath(path);
+        return path;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(scratch.isValid()); }
+
+    // ---- command line ---------------------------------------------------
+
+    void acceptedCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("outputRoot");
+        QTest::addColumn<LogFormat>("format");
+        QTest::addColumn<bool>("quiet");
+        QTest::addColumn<QStringList>("images");
+
+        QTest::newRow("defaults") << QStringList{"a.dsk"} << "." << LogFormat::Plain << false
+                                  << QStringList{"a.dsk"};
+        QTest::newRow("every option")
+            << QStringList{"--output", "out", "--log-format", "html", "--quiet", "a.dsk", "b.dsk"}
+            << "out" << LogFormat::Html << true << QStringList{"a.dsk", "b.dsk"};
+        QTest::newRow("joined values") << QStringList{"--output=o/p", "--log-format=plain", "x.dsk"}
+                                       << "o/p" << LogFormat::Plain << false << QStringList{"x.dsk"};
+        QTest::newRow("options after images")
+            << QStringList{"b.dsk", "--output", "r", "a.dsk", "--log-format", "html"} << "r"
+            << LogFormat::Html << false << QStringList{"b.dsk", "a.dsk"};
+        QTest::newRow("double dash ends options")
+            << QStringList{"--quiet", "--", "--output", "-x.dsk"} << "." << LogFormat::Plain << true
+            << QStringList{"--output", "-x.dsk"};
+        QTest::newRow("lone dash is an image") << QStringList{"-"} << "." << LogFormat::Plain << false
+                                               << QStringList{"-"};
+    }
+
+    void acceptedCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        const ParsedArguments parsed = parseBatchArguments(arguments);
+        QCOMPARE(parsed.action, ParsedArguments::Rescue);
+        QTEST(parsed.options.outputRoot, "outputRoot");
+        QTEST(parsed.options.logFormat, "format");
+        QTEST(parsed.options.quiet, "quiet");
+        QTEST(parsed.options.images, "images");
+    }
+
+    void refusedCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("reason");
+
+        QTest::newRow("nothing") << QStringList() << "no image given";
+        QTest::newRow("options only") << QStringList{"--quiet", "--output", "o"} << "no image given";
+        QTest::newRow("unknown option") << QStringList{"--bogus", "a.dsk"} << "unknown option --bogus";
+        QTest::newRow("unknown short option") << QStringList{"a.dsk", "-q"} << "unknown option -q";
+        QTest::newRow("output without value") << QStringList{"a.dsk", "--output"}
+                                              << "missing value for --output";
+        QTest::newRow("output followed by an option")
+            << QStringList{"--output", "--quiet", "a.dsk"} << "missing value for --output";
+        QTest::newRow("empty joined output") << QStringList{"--output=", "a.dsk"}
+                                             << "missing value for --output";
+        QTest::newRow("log format without value") << QStringList{"a.dsk", "--log-format"}
+                                                  << "missing value for --log-format";
+        QTest::newRow("unknown log format") << QStringList{"--log-format", "xml", "a.dsk"}
+                                            << "unknown log format \"xml\" (plain or html)";
+    }
+
+    void refusedCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        const ParsedArguments parsed = parseBatchArguments(arguments);
+        QCOMPARE(parsed.action, ParsedArguments::UsageError);
+        QTEST(parsed.error, "reason");
+    }
+
+    void helpAndVersionWinOverTheRest()
+    {
+        QCOMPARE(parseBatchArguments({"a.dsk", "--help", "--bogus"}).action, ParsedArguments::ShowHelp);
+        QCOMPARE(parseBatchArguments({"-h"}).action, ParsedArguments::ShowHelp);
+        QCOMPARE(parseBatchArguments({"--version", "--output"}).action, ParsedArguments::ShowVersion);
+        // An option error met first is reported as such.
+        QCOMPARE(parseBatchArguments({"--bogus", "--help"}).action, ParsedArguments::UsageError);
+    }
+
+    // ---- log rendering --------------------------------------------------
+
+    void plainRendering_data()
+    {
+        QTest::addColumn<QString>("markup");
+        QTest::addColumn<QString>("plain");
+
+        QTest::newRow("opening line") << "<br><hr>Opening file \"<b><i>disk</i></b>\""
+                                      << "\n" + rule + "\nOpening file \"disk\"";
+        QTest::newRow("geometry lines") << "tracks: 80<br>sides: 2<br>track size: 4096"
+                                        << "tracks: 80\nsides: 2\ntrack size: 4096";
+        QTest::newRow("conversion header") << "<hr>3 image(s) selelcted to conversion"
+                                           << rule + "\n3 image(s) selelcted to conversion";
+        QTest::newRow("image line") << "<br>Image <b>GAMES</b> :" << "\nImage GAMES :";
+        QTest::newRow("entities") << "&lt;b&gt; &quot;x&quot; a&amp;b" << "<b> \"x\" a&b";
+        QTest::newRow("entities decoded once") << "&amp;lt;" << "&lt;";
+        QTest::newRow("other entities kept") << "&nbsp;&copy;&" << "&nbsp;&copy;&";
+        QTest::newRow("trailing blank kept") << "file LOADER.B " << "file LOADER.B ";
+        QTest::newRow("empty append is an empty line") << "" << "";
+        QTest::newRow("tag spellings") << "a<BR>b<br/>c<br />d<Hr/>e" << "a\nb\nc\nd\n" + rule + "\ne";
+        QTest::newRow("rule ends a line") << "before<hr>" << "before\n" + rule;
+        QTest::newRow("two rules") << "<hr><hr>" << rule + "\n" + rule;
+        QTest::newRow("break after rule") << "<hr><br>x" << rule + "\n\nx";
+        QTest::newRow("closing tags dropped") << "<i>a</i></br>b" << "ab";
+        QTest::newRow("unclosed bracket is text") << "a < b" << "a < b";
+        QTest::newRow("newline starts a line") << "one\ntwo" << "one\ntwo";
+        QTest::newRow("control characters neutralised") << QString("a\x1b[31mb\rc\td") << "a?[31mb?c\td";
+    }
+
+    void plainRendering()
+    {
+        QFETCH(QString, markup);
+        QTEST(renderPlainLog(markup), "plain");
+    }
+
+    void htmlRenderingKeepsTheAppendOnOneLine()
+    {
+        QCOMPARE(renderHtmlLog("<br>Image <b>A</b> :"), QString("<br>Image <b>A</b> :"));
+        QCOMPARE(renderHtmlLog("file A\nB &amp; <i>c</i>"), QString("file A\\nB &amp; <i>c</i>"));
+    }
+
+    void logWritesOneLinePerAppend()
+    {
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        BatchLog html(LogFormat::Html, false, outStream, errStream);
+        html.append("<hr>a\nb");
+        html.append("");
+        html.append("<b>c</b>");
+        BatchLog plain(LogFormat::Plain, false, outStream, errStream);
+        plain.append("<b>c</b>&amp;<br>d");
+        outStream.flush();
+        QCOMPARE(out, QString("<hr>a\\nb\n\n<b>c</b>\nc&\nd\n"));
+        QVERIFY(err.isEmpty());
+        QCOMPARE(html.errors() + plain.errors(), 0);
+    }
+
+    void quietLogKeepsOnlyErrors()
+    {
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        BatchLog log(LogFormat::Plain, true, outStream, errStream);
+        log.append("<hr>1 image(s) selelcted to conversion");
+        log.error("x.dsk: refused: Unknown file format.");
+        outStream.flush();
+        QVERIFY(out.isEmpty());
+        QCOMPARE(err, QString("malvore-rescue: x.dsk: refused: Unknown file format.\n"));
+        QCOMPARE(log.errors(), 1);
+    }
+
+    // ---- the executable -------------------------------------------------
+
+    void helpAndVersion()
+    {
+        const QString cwd = freshFolder("help");
+        const ToolRun help = runTool({"--help"}, cwd);
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.startsWith(
+            "Usage: malvore-rescue [--output DIR] [--log-format plain|html] [--quiet] IMAGE...\n"));
+        QVERIFY(help.err.isEmpty());
+        const ToolRun version = runTool({"--version"}, cwd);
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QString("TOS Malvore 0.1.0\n"));
+        QVERIFY(QDir(cwd).isEmpty());
+    }
+
+    void usageErrorsExitWithTwo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no image") << QStringList{"--quiet"} << "no image given";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate", "a.dsk"} << "unknown option --frobnicate";
+        QTest::newRow("missing value") << QStringList{"a.dsk", "--output"} << "missing value for --output";
+    }
+
+    void usageErrorsExitWithTwo()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, reason);
+        const QString cwd = freshFolder("usage");
+        imagePath("a.dsk", smallTosDisk());
+        const ToolRun run = runTool(arguments, cwd);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.out.isEmpty());
+        const QStringList err = linesOf(run.err);
+        QVERIFY(err.size() > 1);
+        QCOMPARE(err.at(0), "malvore-rescue: " + reason);
+        QVERIFY(err.at(1).startsWith("Usage: malvore-rescue "));
+        QVERIFY(QDir(cwd).isEmpty());
+    }
+
+    void rescuedImageExitsWithZero()
+    {
+        const QString cwd = freshFolder("zero");
+        const QString image = imagePath("ZEROTEST.dsk", smallTosDisk());
+        const ToolRun run = runTool({image}, cwd);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        // The default output root is the current folder.
+        QVERIFY(QFile::exists(cwd + "/ZEROTEST/ZEROTEST.tap"));
+        QVERIFY(QFile::exists(cwd + "/ZEROTEST/LOADER.B.bas.inf"));
+        QVERIFY(inOrder(linesOf(run.out), {"Opening file \"ZEROTEST\"", "Detected DSK file, created by \"TestBuilder\"",
+                                           "tracks: 40", "sides: 1", "track size: 4096",
+                                           "sectors (calculated): 640", "sectors (imported)  : 639", rule,
+                                           "1 image(s) selelcted to conversion", "", "Image ZEROTEST :",
+                                           "file LOADER.B ", "file GAME.C has 1 bad sector(s) ",
+                                           "Found 1 lost block(s)"}));
+    }
+
+    void failuresExitWithOne_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("not an image") << QByteArray(3000, 'x') << "refused: Unknown file format.";
+        QTest::newRow("refused geometry") << [] {
+            ImageBuilder image(43, 1);
+            return image.dsk();
+        }() << "refused: Not a TOS disk : one side and more than 42 tracks...; Unknown file format.";
+        QTest::newRow("CP/M") << tosdisk::cpmDisk() << "refused: CPM disks are not supported";
+        QTest::newRow("unknown layout") << tosdisk::blankDisk(40, 1) << "TOS layout unknown; not converted";
+    }
+
+    // A failing image does not stop the others: the good one is rescued.
+    void failuresExitWithOne()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        const QString cwd = freshFolder("one");
+        const QString bad = imagePath("BAD.dsk", bytes);
+        const QString good = imagePath("GOOD.dsk", smallTosDisk());
+        const ToolRun run = runTool({"--output", "rescued", bad, good}, cwd);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, "malvore-rescue: " + bad + ": " + error + "\n");
+        QVERIFY(QFile::exists(cwd + "/rescued/GOOD/GOOD.tap"));
+        QVERIFY(!QFile::exists(cwd + "/rescued/BAD"));
+    }
+
+    void missingImageExitsWithOne()
+    {
+        const QString cwd = freshFolder("missing");
+        const ToolRun run = runTool({"nowhere.dsk"}, cwd);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QString("malvore-rescue: nowhere.dsk: refused: cannot read the file\n"));
+        QVERIFY(linesOf(run.out).contains("Unknown file format."));
+    }
+
+    void writeFailureExitsWithOne()
+    {
+        const QString cwd = freshFolder("unwritable");
+        QVERIFY(writeFile(cwd + "/plain", "a regular file"));
+        const QString image = imagePath("WRITE.dsk", smallTosDisk());
+        const ToolRun run = runTool({"--output", "plain/below", image}, cwd);
+        QCOMPARE(run.exitCode, 1);
+        const QStringList err = linesOf(run.err);
+        QVERIFY(!err.isEmpty());
+        QCOMPARE(err.first(), "malvore-rescue: " + image + ": cannot write plain/below/WRITE/");
+        QVERIFY(err.contains("malvore-rescue: " + image + ": cannot write plain/below/WRITE/WRITE.tap"));
+        // The log still tells the whole conversion.
+        QVERIFY(inOrder(linesOf(run.out), {"Image WRITE :", "Cannot write plain/below/WRITE/",
+                                           "file LOADER.B ", "Found 1 lost block(s)"}));
+        QCOMPARE(readFile(cwd + "/plain"), QByteArray("a regular file"));
+    }
+
+    void quietPrintsOnlyErrors()
+    {
+        const QString cwd = freshFolder("quiet");
+        const QString good = imagePath("QUIET.dsk", smallTosDisk());
+        ToolRun run = runTool({"--quiet", good}, cwd);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.isEmpty());
+        QVERIFY(QFile::exists(cwd + "/QUIET/QUIET.tap"));
+
+        const QString cpm = imagePath("QUIETCPM.dsk", tosdisk::cpmDisk());
+        run = runTool({"--quiet", cpm, good}, cwd);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(run.err, "malvore-rescue: " + cpm + ": refused: CPM disks are not supported\n");
+    }
+
+    void htmlLogHasTheWindowsAppends()
+    {
+        tosdisk::Disk disk;
+        disk.files.append({0, "A\nB", "X", tosdisk::plainData(300, 3), {}, {}});
+        const QString image = imagePath("HTML.dsk", tosdisk::build(disk));
+        const QString cwd = freshFolder("html");
+        const ToolRun run = runTool({"--log-format", "html", image}, cwd);
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = linesOf(run.out);
+        QCOMPARE(lines.first(), QString("<br><hr>Opening file \"<b><i>HTML</i></b>\""));
+        QVERIFY(lines.contains("tracks: 40<br>sides: 1<br>track size: 4096"));
+        QVERIFY(inOrder(lines, {"<hr>1 image(s) selelcted to conversion", "<br>Image <b>HTML</b> :",
+                                "file A\\nB.X ", "Found 0 lost block(s)"}));
+        QVERIFY(QFile::exists(cwd + "/HTML/A\nB.X.dat"));
+    }
+
+    void imagesAreConvertedInCommandLineOrder()
+    {
+        const QString second = imagePath("ORDERB.dsk", smallTosDisk(1));
+        const QString first = imagePath("ORDERA.dsk", smallTosDisk(2));
+        const QString refused = imagePath("ORDERC.dsk", QByteArray("junk"));
+        BatchOptions options;
+        options.outputRoot = freshFolder("order");
+        options.images = QStringList{second, refused, first};
+        const InProcessRun run = runInProcess(options);
+        QCOMPARE(run.status, 1);
+        const QStringList lines = linesOf(run.out);
+        QVERIFY(inOrder(lines, {"Opening file \"ORDERB\"", "Opening file \"ORDERC\"", "Unknown file format.",
+                                "Opening file \"ORDERA\"", "2 image(s) selelcted to conversion",
+                                "Image ORDERB :", "Image ORDERA :"}));
+        QVERIFY(!inOrder(lines, {"Image ORDERA :", "Image ORDERB :"}));
+    }
+
+    // ---- the same outputs as the window's Save All ----------------------
+
+    void sameTreeAsTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("images");
+        QTest::addColumn<int>("rescuedImages");
+
+        QDir().mkpath(scratch.filePath("tree/one"));
+        QDir().mkpath(scratch.filePath("tree/two"));
+        tosdisk::Disk a2 = tosdisk::sampleDisk(40, 1, true, 101, 60);
+        a2.extended = true;
+        QStringList built{
+            imagePath("tree/one/SMALLA4.dsk", tosdisk::build(tosdisk::sampleDisk(40, 1, false, 100, 60))),
+            imagePath("tree/one/SMALLA2.dsk", tosdisk::build(a2)),
+            imagePath("tree/one/CPM.dsk", tosdisk::cpmDisk()),
+            imagePath("tree/one/BIGA2.dsk", tosdisk::build(tosdisk::sampleDisk(80, 2, true, 102, 50))),
+            imagePath("tree/one/BLANK.dsk", tosdisk::blankDisk(40, 1)),
+            imagePath("tree/one/BIGA4.dsk", tosdisk::build(tosdisk::sampleDisk(80, 2, false, 103, 70))),
+            imagePath("tree/one/JUNK.dsk", QByteArray(5000, '\xE5')),
+            // The same name twice: the later image replaces the earlier's files.
+            imagePath("tree/one/TWICE.dsk", tosdisk::build(tosdisk::sampleDisk(40, 1, false, 104, 30))),
+            imagePath("tree/two/TWICE.dsk", tosdisk::build(tosdisk::sampleDisk(40, 1, true, 105, 20))),
+        };
+        QTest::newRow("built images") << built << 5;
+
+        const QDir samples(QStringLiteral(MALVORE_SAMPLES_DIR));
+        QStringList sampleImages;
+        for (const QString &name : samples.entryList({"*.dsk"}, QDir::Files, QDir::Name))
+            sampleImages << samples.absoluteFilePath(name);
+        if (!sampleImages.isEmpty())
+            QTest::newRow("samples") << sampleImages << -1;
+    }
+
+    void sameTreeAsTheWindow()
+    {
+        QFETCH(QStringList, images);
+        QFETCH(int, rescuedImages);
+
+        const QString windowRoot = freshFolder("tree-window");
+        MainWindow window;
+        window.setOutputRoot(windowRoot);
+        window.openImages(images);
+        QAction *saveAll = window.findChild<QAction *>("actionSave_All");
+        QVERIFY(saveAll);
+        saveAll->trigger();
+        const QMap<QString, QByteArray> expected = treeOf(windowRoot);
+
+        BatchOptions options;
+        options.images = images;
+        options.outputRoot = freshFolder("tree-batch");
+        options.logFormat = LogFormat::Html;
+        const InProcessRun held = runInProcess(options);
+        QCOMPARE(treeOf(options.outputRoot), expected);
+
+        // Images past the memory budget are read again: same outputs, same log.
+        options.outputRoot = freshFolder("tree-reread");
+        options.heldBytesLimit = 0;
+        const InProcessRun reread = runInProcess(options);
+        QCOMPARE(treeOf(options.outputRoot), expected);
+        QCOMPARE(reread.out, held.out);
+        QCOMPARE(reread.status, held.status);
+
+        // The appends are the window's: the same document results.
+        QTextEdit replay;
+        for (const QString &line : linesOf(held.out))
+            replay.append(QString(line).replace("\\n", "\n"));
+        QCOMPARE(replay.toHtml(), window.findChild<QTextEdit *>("log")->toHtml());
+
+        // Not a vacuous match: each rescued image has its folder and archive.
+        int archives = 0;
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            const QStringList parts = it.key().split('/');
+            archives += parts.size() == 2 && parts.at(1) == parts.at(0) + ".tap";
+        }
+        if (rescuedImages >= 0)
+            QCOMPARE(archives, rescuedImages);
+        else
+            QVERIFY(archives > 0);
+        QVERIFY(expected.size() > 3 * archives);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("kestrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("malvore"));
+    QApplication app(argc, argv);
+    TestBatch test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_batch.moc"
