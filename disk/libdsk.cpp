@@ -31,8 +31,12 @@ int libdsk::open(const QString &path)
         // An unreadable file simply reads as empty; an oversized one is not
         // read at all, so no file can make us allocate without bound.
         tooLarge = file.size() > maxFileSize;
-        if (!tooLarge)
-            bytes = file.readAll();
+        if (!tooLarge) {
+            // Devices and pipes report no size and may never end: read at
+            // most one byte more than the limit from them.
+            bytes = file.isSequential() ? file.read(maxFileSize + 1) : file.readAll();
+            tooLarge = bytes.size() > maxFileSize;
+        }
         file.close();
     }
     if (tooLarge) {

@@ -144,6 +144,21 @@ private slots:
         QCOMPARE(lines.size(), 5);
     }
 
+    void endlessDeviceIsReadOnlyUpToTheLimit()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/zero")))
+            QSKIP("no /dev/zero here");
+        const long before = peakResidentKiB();
+        libdsk dsk;
+        int result = 0;
+        const QStringList lines = loadFile(dsk, QStringLiteral("/dev/zero"), result);
+        const long grownKiB = peakResidentKiB() - before;
+        QCOMPARE(result, -6);
+        QVERIFY2(grownKiB < 256 * 1024, qPrintable(QString("peak memory grew by %1 KiB").arg(grownKiB)));
+        QCOMPARE(lines.first(), openingLine.arg("zero"));
+        QCOMPARE(lines.last(), unknownFormat);
+    }
+
     void missingFileIsUnknownFormat()
     {
         QTemporaryDir dir;
@@ -527,17 +542,21 @@ private slots:
     void truncatedInsideTrackHeader_data()
     {
         QTest::addColumn<bool>("extended");
-        QTest::newRow("DSK") << false;
-        QTest::newRow("EDSK") << true;
+        QTest::addColumn<int>("kept");
+        QTest::newRow("DSK, inside Track-Info") << false << 6;
+        QTest::newRow("DSK, inside the sector list") << false << 100;
+        QTest::newRow("EDSK, inside Track-Info") << true << 6;
+        QTest::newRow("EDSK, inside the sector list") << true << 100;
     }
     void truncatedInsideTrackHeader()
     {
         QFETCH(bool, extended);
+        QFETCH(int, kept);
         ImageBuilder image(40, 1);
         tagAll(image);
         const QByteArray whole = extended ? image.edsk() : image.dsk();
         // The walk stops at the cut header as at the end of the file.
-        const QByteArray cut = whole.left(256 + 5 * 0x1100 + 100);
+        const QByteArray cut = whole.left(256 + 5 * 0x1100 + kept);
         libdsk dsk;
         int result = -99;
         const QStringList lines = load(dsk, cut, "cuthead", result);
@@ -640,6 +659,12 @@ private slots:
         image.removeSector(7, 0, 12);
         image.removeSector(7, 0, 13);
         image.removeSector(20, 0, 0);
+        // Track 7 lacks two sectors; where a padded file's next block would
+        // start (sector 1 of track 8 here) the data happens to read
+        // "Track-Info": the listed length still decides.
+        QByteArray lookalike = tagged(8, 0, 1);
+        lookalike.replace(0, 12, "Track-Info\r\n");
+        image.setSector(8, 0, 1, lookalike);
         const QByteArray bytes = image.dsk();
         QCOMPARE(bytes.size(), 256 + 40 * 0x1100 - 3 * 256);
         libdsk dsk;
@@ -647,6 +672,7 @@ private slots:
         load(dsk, bytes, "unpadded", result);
         QCOMPARE(result, 3);
         QCOMPARE(dsk.sector(8 * 16 + 0), tagged(8, 0, 0));
+        QCOMPARE(dsk.sector(8 * 16 + 1), lookalike);
         QCOMPARE(dsk.sector(20 * 16 + 1), tagged(20, 0, 1));
         QCOMPARE(dsk.sector(39 * 16 + 15), tagged(39, 0, 15));
     }
