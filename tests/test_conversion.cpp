@@ -206,6 +206,34 @@ private slots:
         QCOMPARE(result.report.writeFailures, 0);
     }
 
+    // An 80-track double-sided A.2 image: 4 KB blocks from sector 64, the
+    // logical order walking both sides of every track.
+    void largeDoubleSidedImage()
+    {
+        ImageBuilder disk(80, 2);
+        disk.setLogicalBytes(64 * 256, QByteArray(4096, '\0'), true);
+        const QByteArray file = ImageBuilder::withHeader5(3, 6000, 24576, pattern(6000, 1));
+        disk.setLogicalBytes(64 * 256 + 32, extentEntry(0, "WIDE", "C", 0, file.size(), "\x01\x02"), true);
+        disk.setLogicalBytes(80 * 256, file, true);
+        // Logical sector 100 lies on track 3, side 0; its physical id is
+        // the skew of position 4.
+        disk.removeSector(3, 0, 12);
+        disk.setLogicalSector(0x700, plainSector('S', 2), true);
+
+        const ImageRow row = loadRow(disk.edsk(), "WIDE80");
+        QCOMPARE(row.format, int(FormatTosA2));
+        QCOMPARE(row.data.size(), 80 * 2 * 16 * 256);
+        const Converted result = convert(jobFromRow(row, QString()));
+        QCOMPARE(result.log, QStringList({"file WIDE.C has 1 bad sector(s) ", "Found 0 lost block(s)"}));
+        QByteArray expected = file;
+        expected.replace(20 * 256, 256, zeros(256));
+        QCOMPARE(readFile(result.folder + "WIDE.C.cod.inf"),
+                 QByteArray("File   : WIDE.C.cod\ntype   : code\nheader : 0370170060\nstart  : 24576\n"
+                            "len    : 6000\nbad sec : 20,"));
+        QCOMPARE(readFile(result.folder + "WIDE.C.cod"), expected.mid(5));
+        QCOMPARE(readFile(result.folder + "sector_0700.dat"), plainSector('S', 2));
+    }
+
     void badSectorsAndFalsePositivesInTheLog()
     {
         LogicalImage image = emptyA4();
@@ -299,6 +327,14 @@ private slots:
             << QByteArray("File   : F.bas\ntype   : basic\nheader : 002d00d204\nstart  : 1234\nlen    : 45")
             << pattern(45, 2) << tapPair(0, "F         ", pattern(45, 2), 1234, 45);
 
+        // The variables offset is left to its default, the length of the
+        // body actually rescued.
+        const QByteArray basicLong = ImageBuilder::withHeader5(0, 1995, 77, pattern(1995, 9)).left(1024);
+        QTest::newRow("basic, length = word1 + 5, past the data")
+            << basicLong << 2000 << "F.bas"
+            << QByteArray("File   : F.bas\ntype   : basic\nheader : 00cb074d00\nstart  : 77\nlen    : 1995")
+            << basicLong.mid(5) << tapPair(0, "F         ", basicLong.mid(5), 77, 1019);
+
         const QByteArray data5 = ImageBuilder::withHeader5(0x80, 60, 7, pattern(60, 3));
         QTest::newRow("data, length = word1 + 5")
             << data5 << 65 << "F.dat"
@@ -376,6 +412,23 @@ private slots:
         QCOMPARE(readFile(result.folder + "NB.bas.inf"), inf);
         QCOMPARE(readFile(result.folder + "NB.bas"), QByteArray());
         QCOMPARE(readFile(result.folder + "IMG.tap"), tapPair(0, "NB        ", QByteArray(), 0, 0));
+    }
+
+    // The archive holds this image's files only, whatever the builder held.
+    void archiveStartsEmpty()
+    {
+        LogicalImage image = emptyA4();
+        image.setEntry(4, 1, extentEntry(0, "OWN", "", 0, 15, "\x14"));
+        image.setBytes(80 * 256, ImageBuilder::withHeader5(3, 10, 5, pattern(10, 1)));
+        image.setSector(0x90, plainSector('L', 2));
+        ConversionJob job = image.job("IMG", 40, "A.4", dir.filePath("stale"));
+        libtap tap;
+        tap.addCode("stale", "left over", 0);
+        LogLines log;
+        convertImage(job, tap, log.sink());
+        QCOMPARE(readFile(job.outputRoot + "/IMG/IMG.tap"), tapPair(3, "OWN       ", pattern(10, 1), 5, 0x8000));
+        QCOMPARE(readFile(job.outputRoot + "/IMG/sector_0090.dat.tap"),
+                 tapPair(3, "SECTOR0090", plainSector('L', 2), 32768, 0x8000));
     }
 
     void emptyCatalogStillWritesTheArchive()

@@ -16,19 +16,27 @@ using namespace rescuetest;
 
 namespace {
 
-// A 40-track A.2 image holding one catalog file, fileName, whose 256 bytes
-// start with a type byte of "data".
-QByteArray tosImage(const QByteArray &fileName, const QByteArray &contents)
+// The body of the one code file of an image.
+QByteArray contentsFor(char name)
 {
+    return pattern(251, name);
+}
+
+// A 40-track A.2 image holding one code file, fileName, of 251 bytes after
+// its 5-byte header.
+QByteArray tosImage(const QByteArray &fileName, const QByteArray &body)
+{
+    const QByteArray file = ImageBuilder::withHeader5(3, body.size(), 32768, body);
     ImageBuilder disk(40, 1);
-    disk.setLogicalBytes(64 * 256 + 32, extentEntry(0, fileName, "", 0, 256, "\x04"), true);
-    disk.setLogicalBytes(80 * 256, contents, true);
+    disk.setLogicalBytes(64 * 256 + 32, extentEntry(0, fileName, "", 0, file.size(), "\x04"), true);
+    disk.setLogicalBytes(80 * 256, file, true);
     return disk.dsk();
 }
 
-QByteArray contentsFor(char name)
+// The image archive: the one code file, nothing of an earlier image.
+QByteArray archiveFor(const QByteArray &fileName, const QByteArray &body)
 {
-    return QByteArray(1, 'Z') + pattern(255, name);
+    return tapPair(3, fileName.leftJustified(10), body, 32768, 0x8000);
 }
 
 // The log's text lines, empty ones left out (rules and leading line
@@ -135,10 +143,11 @@ private slots:
                      + convertedImage("D"));
         QVERIFY(countLineAfterRule(w.log, 2));
         QCOMPARE(entriesIn(w.output.path()), QStringList({"B", "D"}));
-        QCOMPARE(entriesIn(w.folder("B")), QStringList({"B.tap", "FB.dat"}));
-        QCOMPARE(readFile(w.folder("B") + "FB.dat"), contentsFor('B'));
-        QCOMPARE(readFile(w.folder("D") + "FD.dat"), contentsFor('D'));
-        QCOMPARE(QFileInfo(w.folder("D") + "D.tap").size(), 0);
+        QCOMPARE(entriesIn(w.folder("B")), QStringList({"B.tap", "FB.cod", "FB.cod.inf"}));
+        QCOMPARE(readFile(w.folder("B") + "FB.cod"), contentsFor('B'));
+        QCOMPARE(readFile(w.folder("D") + "FD.cod"), contentsFor('D'));
+        QCOMPARE(readFile(w.folder("B") + "B.tap"), archiveFor("FB", contentsFor('B')));
+        QCOMPARE(readFile(w.folder("D") + "D.tap"), archiveFor("FD", contentsFor('D')));
         // The selection is the user's; Save leaves it alone.
         QCOMPARE(w.table->selectionModel()->selectedRows().size(), 2);
     }
@@ -210,8 +219,11 @@ private slots:
         QVERIFY(countLineAfterRule(w.log, 4));
         QCOMPARE(w.table->selectionModel()->selectedRows().size(), 4);
         QCOMPARE(entriesIn(w.output.path()), QStringList({"A", "B", "C", "D"}));
-        for (char name : QByteArray("ABCD"))
-            QCOMPARE(readFile(w.folder(QString(name)) + "F" + name + ".dat"), contentsFor(name));
+        for (char name : QByteArray("ABCD")) {
+            const QString folder = w.folder(QString(name));
+            QCOMPARE(readFile(folder + "F" + name + ".cod"), contentsFor(name));
+            QCOMPARE(readFile(folder + name + ".tap"), archiveFor(QByteArray("F") + name, contentsFor(name)));
+        }
     }
 
     // Save walks the rows as the table shows them, also after sorting.
@@ -228,8 +240,8 @@ private slots:
         w.trigger("action_Save");
         QCOMPARE(w.linesSince(before), QStringList({"2 image(s) selelcted to conversion"})
                                            + convertedImage("D") + convertedImage("A"));
-        QCOMPARE(readFile(w.folder("D") + "FD.dat"), contentsFor('D'));
-        QCOMPARE(readFile(w.folder("A") + "FA.dat"), contentsFor('A'));
+        QCOMPARE(readFile(w.folder("D") + "FD.cod"), contentsFor('D'));
+        QCOMPARE(readFile(w.folder("A") + "FA.cod"), contentsFor('A'));
     }
 
     void unknownImageOnlyNamed()
@@ -260,7 +272,8 @@ private slots:
         QCOMPARE(map->data(SectorMapRole).toByteArray(), status);
         // Converting again rewrites the same files.
         w.trigger("actionSave_All");
-        QCOMPARE(readFile(w.folder("B") + "FB.dat"), contentsFor('B'));
+        QCOMPARE(readFile(w.folder("B") + "FB.cod"), contentsFor('B'));
+        QCOMPARE(readFile(w.folder("B") + "B.tap"), archiveFor("FB", contentsFor('B')));
     }
 
     // Two images of one base name share their folder; the later one wins.
@@ -272,7 +285,8 @@ private slots:
         w.window.openImages({first, second});
         w.trigger("actionSave_All");
         QCOMPARE(entriesIn(w.output.path()), QStringList({"X"}));
-        QCOMPARE(readFile(w.folder("X") + "F.dat"), contentsFor('2'));
+        QCOMPARE(readFile(w.folder("X") + "F.cod"), contentsFor('2'));
+        QCOMPARE(readFile(w.folder("X") + "X.tap"), archiveFor("F", contentsFor('2')));
     }
 
     // Without an output root Save writes below the working directory.
@@ -288,8 +302,8 @@ private slots:
         }
         QDir::setCurrent(previous);
         QCOMPARE(entriesIn(work.path()), QStringList({"C"}));
-        QCOMPARE(readFile(work.filePath("C/FC.dat")), contentsFor('C'));
-        QVERIFY(QFile::exists(work.filePath("C/C.tap")));
+        QCOMPARE(readFile(work.filePath("C/FC.cod")), contentsFor('C'));
+        QCOMPARE(readFile(work.filePath("C/C.tap")), archiveFor("FC", contentsFor('C')));
     }
 
     void failedWritesAppearInTheLog()
@@ -302,10 +316,11 @@ private slots:
         const QStringList before = logLines(w.window);
         w.trigger("actionSave_All");
         const QStringList lines = w.linesSince(before);
-        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines.size(), 8);
         QCOMPARE(lines.mid(0, 2), QStringList({"1 image(s) selelcted to conversion", "Image A :"}));
         QVERIFY2(lines.at(2).startsWith("Cannot write " + blocker + "/A"), qPrintable(lines.at(2)));
-        QCOMPARE(lines.mid(3), QStringList({"file FA ", "Cannot write " + blocker + "/A/FA.dat",
+        QCOMPARE(lines.mid(3), QStringList({"file FA ", "Cannot write " + blocker + "/A/FA.cod.inf",
+                                            "Cannot write " + blocker + "/A/FA.cod",
                                             "Cannot write " + blocker + "/A/A.tap", "Found 0 lost block(s)"}));
     }
 };
