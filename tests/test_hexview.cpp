@@ -255,6 +255,26 @@ private slots:
         }
     }
 
+    void tintFollowsTheStatusByteNotTheData()
+    {
+        // A working copy marks sectors claimed by a file with 2: still read.
+        openOne(uniformImage(1, 1, QByteArray(256, char(0x55))));
+        QByteArray map(16, char(1));
+        map[5] = char(2);
+        map[6] = char(0);
+        mapCell(0)->setData(SectorMapRole, map);
+        table()->clearSelection();
+        table()->selectRow(0);
+        QCOMPARE(document()->blockCount(), 16 * 18);
+        auto tintOf = [this](int sector) {
+            return document()->findBlockByNumber(18 * sector + 3).begin().fragment().charFormat().background().color().rgba();
+        };
+        QCOMPARE(tintOf(4), qRgba(64, 255, 64, 16));
+        QCOMPARE(tintOf(5), qRgba(64, 255, 64, 16));
+        QCOMPARE(tintOf(6), qRgba(255, 128, 128, 32));
+        QVERIFY(line(18 * 6 + 3).startsWith(QStringLiteral("00630 \u00fe 55 55")));
+    }
+
     void markupInTheDataStaysPlainText()
     {
         // The first line of each sector decides, for a text view's automatic

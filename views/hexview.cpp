@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 const QColor goodSectorColour(64, 255, 64, 16);
@@ -68,11 +69,16 @@ QString hexDumpLine(const QByteArray &data, int offset)
 void fillHexView(QTextEdit *view, const QByteArray &data, const QByteArray &map)
 {
     view->clear();
-    // One edit block through a cursor: the same paragraphs and tints as one
-    // append per sector, laid out once. Inserting through the cursor also
-    // keeps every sector plain text, whatever its bytes look like.
-    QTextCursor cursor(view->document());
+    // The same paragraphs and tints as one append per sector, built in one
+    // edit block through a cursor. Inserting through the cursor also keeps
+    // every sector plain text, whatever its bytes look like.
+    QTextDocument *document = view->document();
+    QTextCursor cursor(document);
     cursor.beginEditBlock();
+    // Emptying the document inside the block makes the block one change of
+    // the whole document, which the text view lays out lazily, page by page,
+    // instead of all 16 lines of every sector before returning.
+    document->clear();
     QTextCharFormat format;
     // One block per map entry; bytes the data lacks read as zero.
     for (int i = 0; i < map.size(); ++i) {
