@@ -726,6 +726,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setOrganizationName(QStringLiteral("kestrin"));
     QCoreApplication::setApplicationName(QStringLiteral("malvore"));
+    // Settings go to the test location, never to a user's own.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     TestOpen test;
     return QTest::qExec(&test, argc, argv);
