@@ -74,10 +74,12 @@ private slots:
         putEntry(catalog, 9, entry(16, "NOPREFIX", "", 0, 10, "\x0a"));
         putEntry(catalog, 10, entry(0xE5, "DELOWNER", "", 0, 10, "\x0b"));
         putEntry(catalog, 11, entry(0, "PART", "C", 2, 10, "\x0c"));
+        putEntry(catalog, 12, entry(0, "HIDDEN", "\xc4I\xd2", 0, 10, "\x0e"));
+        putEntry(catalog, 13, entry(0, "SPACED", " DI", 0, 10, "\x0f"));
         putEntry(catalog, 127, entry(0, "END", "X", 0, 10, "\x0d"));
         const QVector<TosFile> files = catalogFiles(catalog);
         QCOMPARE(namesOf(files), QStringList({"FIRST", "SUB.dir", "0a_GAME.B", "01_ONE", "0f_LAST",
-                                              "NOPREFIX", "DELOWNER", "END.X"}));
+                                              "NOPREFIX", "DELOWNER", "SPACED.DI", "END.X"}));
         QCOMPARE(files.at(2).key, QByteArray("GAME    B  "));
     }
 
