@@ -509,6 +509,35 @@ private slots:
         QVERIFY2(viewMatches(data, 4, &why), qPrintable(why));
     }
 
+    void pictureOnlyRedrawWithoutASceneDrawsEverything()
+    {
+        openOne(uniformImage(1, markedSector()));
+        QVERIFY(!view()->scene());
+        window->updateGfxView(5, true);
+        QVERIFY(view()->scene());
+        QVERIFY(picture());
+        QString why;
+        QVERIFY2(pictureMatches(imageData(), 5, 0, 16 * 64, &why), qPrintable(why));
+        QVERIFY2(labelMatches(31, QStringLiteral("0x0f80"), &why), qPrintable(why));
+    }
+
+    void withoutAnImageTheViewKeepsWhatItShowed()
+    {
+        openOne(uniformImage(1, markedSector()));
+        showGraphicsPage();
+        const QByteArray data = imageData();
+        QGraphicsItem *shown = picture();
+
+        // No current row: the window's copy of the image is emptied.
+        table()->setCurrentCell(-1, -1);
+        QCOMPARE(table()->currentRow(), -1);
+        slider()->setValue(3);
+        QCOMPARE(shiftLabel()->text(), QStringLiteral(" 3"));
+        QCOMPARE(picture(), shown);
+        QString why;
+        QVERIFY2(pictureMatches(data, 0, 0, 16 * 64, &why), qPrintable(why));
+    }
+
     void anotherImageRestartsAtShiftZeroAndTheTop()
     {
         const QString small = writeImage(QStringLiteral("small.dsk"), uniformImage(1, markedSector()).dsk());
