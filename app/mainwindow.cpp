@@ -133,6 +133,9 @@ void MainWindow::openImages(const QStringList &paths)
         return;
     ui->dskList->clearContents();
     ui->dskList->setRowCount(0);
+    // Emptying the table may report a selection change while the old row
+    // still exists; nothing of the old images stays selected.
+    selectedImage = QTableWidgetItem();
     ui->log->clear();
     ui->hexView->clear();
 
