@@ -45,6 +45,8 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
         file.blocks = fileBlocks(catalog, file.key, file.length);
         file.sectors = blockSectors(file.blocks, variant, large);
         extractFile(state, file);
+        // Written: release it, so one file's data is held at a time, not all.
+        file.data = QByteArray();
         ++report.catalogFiles;
     }
     out.writeTap(tap, state.folder + job.imageName + QStringLiteral(".tap"));
