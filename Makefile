@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test asan clean
+.PHONY: deps configure build run test asan rescue fuzz bench clean
 
 deps:
 	@scripts/install-deps
@@ -27,5 +27,17 @@ test: build
 asan:
 	@$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DMALVORE_SANITIZE=ON"
 
+FUZZ_SECONDS ?= 600
+
+# samples/cpm.dsk is refused on purpose (status 1); usage errors and crashes still fail.
+rescue: build
+	@$(BUILD)/malvore-rescue --output rescued samples/*.dsk || [ $$? -eq 1 ]
+
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/build-and-run
+
+bench: build
+	@BUILD=$(BUILD) bench/run-throughput
+
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-fuzz
