@@ -16,14 +16,18 @@ int catalogVariant(const QString &tosText)
     return 0;
 }
 
+QString safeImageName(const QString &imageName)
+{
+    // An image called "", "." or ".." would otherwise name the output root
+    // or its parent instead of a folder of its own.
+    if (imageName.isEmpty() || imageName == QLatin1String(".") || imageName == QLatin1String(".."))
+        return QString(qMax(1, imageName.size()), QLatin1Char('_'));
+    return safeFileName(imageName);
+}
+
 QString imageFolderPath(const QString &outputRoot, const QString &imageName)
 {
-    // An image called "." or ".." would otherwise name the output root or
-    // its parent instead of a folder of its own.
-    QString name = imageName;
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        name.fill(QLatin1Char('_'));
-    return outputRoot + QLatin1Char('/') + safeFileName(name) + QLatin1Char('/');
+    return outputRoot + QLatin1Char('/') + safeImageName(imageName) + QLatin1Char('/');
 }
 
 ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSink &log)
@@ -49,7 +53,7 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
         file.data = QByteArray();
         ++report.catalogFiles;
     }
-    out.writeTap(tap, state.folder + job.imageName + QStringLiteral(".tap"));
+    out.writeTap(tap, state.folder + safeImageName(job.imageName) + QStringLiteral(".tap"));
 
     report.lostBlocks = recoverLostBlocks(state);
     report.writeFailures = out.failures();

@@ -29,6 +29,10 @@ struct ConversionReport
 // 2 or 4 from the TOS column's text, 0 when there is no readable catalog.
 int catalogVariant(const QString &tosText);
 
+// The image name as it is used in paths: never empty, ".", ".." or with a
+// path separator.
+QString safeImageName(const QString &imageName);
+
 // The image folder below the output root, ending in '/'.
 QString imageFolderPath(const QString &outputRoot, const QString &imageName);
 

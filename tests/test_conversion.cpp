@@ -439,6 +439,32 @@ private slots:
         QCOMPARE(QFileInfo(result.folder + "IMG.tap").size(), 0);
     }
 
+    // An image name that is empty, "." or ".." still gets a folder of its
+    // own below the output root, and its archive is named like the folder.
+    void imageNamesStayBelowTheRoot_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("empty") << "" << "_";
+        QTest::newRow("dot") << "." << "_";
+        QTest::newRow("dot dot") << ".." << "__";
+        QTest::newRow("separator") << "a\\b" << "a_b";
+    }
+    void imageNamesStayBelowTheRoot()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, folder);
+        const QString root = dir.filePath(QStringLiteral("names%1/root").arg(++runs));
+        QVERIFY(QDir().mkpath(root));
+        libtap tap;
+        LogLines log;
+        const ConversionReport report = convertImage(emptyA4().job(name, 40, "A.4", root), tap, log.sink());
+        QCOMPARE(report.writeFailures, 0);
+        QCOMPARE(entriesIn(root), QStringList({folder}));
+        QCOMPARE(entriesIn(root + "/" + folder), QStringList({folder + ".tap"}));
+        QCOMPARE(entriesIn(root + "/.."), QStringList({"root"}));
+    }
+
     void unknownLayoutDoesNothing_data()
     {
         QTest::addColumn<QString>("tos");
