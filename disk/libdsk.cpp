@@ -23,7 +23,6 @@ libdsk::libdsk(QObject *parent)
 
 int libdsk::open(const QString &path)
 {
-    const QString baseName = QFileInfo(path).completeBaseName();
     QByteArray bytes;
     QFile file(path);
     bool tooLarge = false;
@@ -39,32 +38,23 @@ int libdsk::open(const QString &path)
         }
         file.close();
     }
-    if (tooLarge) {
-        emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
-        emit message(QStringLiteral("File too large for a disk image."));
-        reset();
-        emit message(QStringLiteral("Unknown file format."));
-        return -6;
-    }
-    return load(bytes, baseName);
+    return load(tooLarge ? QByteArray() : bytes, QFileInfo(path).completeBaseName(), tooLarge);
 }
 
 int libdsk::openData(const QByteArray &bytes, const QString &baseName)
 {
-    if (bytes.size() > maxFileSize) {
-        emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
-        emit message(QStringLiteral("File too large for a disk image."));
-        reset();
-        emit message(QStringLiteral("Unknown file format."));
-        return -6;
-    }
-    return load(bytes, baseName);
+    return load(bytes, baseName, bytes.size() > maxFileSize);
 }
 
-int libdsk::load(const QByteArray &bytes, const QString &baseName)
+int libdsk::load(const QByteArray &bytes, const QString &baseName, bool tooLarge)
 {
     emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
     reset();
+    if (tooLarge) {
+        emit message(QStringLiteral("File too large for a disk image."));
+        emit message(QStringLiteral("Unknown file format."));
+        return -6;
+    }
     rawData = bytes;
     int result = parseDsk();
     if (result >= 0)

@@ -41,7 +41,7 @@ private:
         int length = 0;  // stored bytes, 1..256; the rest reads as zeros
     };
 
-    int load(const QByteArray &bytes, const QString &baseName);
+    int load(const QByteArray &bytes, const QString &baseName, bool tooLarge);
     int parseDsk();
     int parseEdsk();
 

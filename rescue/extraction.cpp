@@ -60,6 +60,23 @@ QString headerHex(const QByteArray &bytes, qint64 pos, int count, bool clip)
     return QString::fromLatin1(header.toHex());
 }
 
+HeaderInfo describeBasic(const QString &name, const QString &hex, int start, int length, int variables,
+                         const char *variablesLabel)
+{
+    const QString text = QStringLiteral("File   : %1\ntype   : basic\nheader : %2\nstart  : %3\nlen    : %4\n")
+                             .arg(name, hex, QString::number(start), QString::number(length))
+                         + QLatin1String(variablesLabel) + QString::number(variables);
+    return {text, start, variables};
+}
+
+HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const QString &hex, int start,
+                           int length)
+{
+    const QString text = QStringLiteral("File   : %1\ntype   : %2\nheader : %3\nstart  : %4\nlen    : %5")
+                             .arg(name, typeWord, hex, QString::number(start), QString::number(length));
+    return {text, start, -1};
+}
+
 void extractFile(RescueState &state, TosFile &file)
 {
     assemble(state, file);
@@ -77,31 +94,21 @@ void extractFile(RescueState &state, TosFile &file)
     else
         file.headerSize = type.headerSize;
 
-    int param1 = 0;
-    int param2 = 0;
+    HeaderInfo header{QString(), 0, 0};
     if (file.headerSize > 0) {
         const QString hex = headerHex(file.data, 0, file.headerSize, true);
-        QString inf;
-        if (file.headerSize == 7) {
-            inf = QStringLiteral("File   : %1\ntype   : basic\nheader : %2\nstart  : %3\nlen    : %4\nvaraddr: %5")
-                      .arg(outputName, hex, QString::number(word1), QString::number(word3),
-                           QString::number(word5));
-            param1 = word1;
-            param2 = word5;
-        } else {
-            inf = QStringLiteral("File   : %1\ntype   : %2\nheader : %3\nstart  : %4\nlen    : %5")
-                      .arg(outputName, type.word, hex, QString::number(word3), QString::number(word1));
-            param1 = word3;
-            param2 = -1;
-        }
+        header = file.headerSize == 7
+            ? describeBasic(outputName, hex, word1, word3, word5, "varaddr: ")
+            : describeHeader5(outputName, type.word, hex, word3, word1);
         if (!file.badList.isEmpty())
-            inf += QStringLiteral("\nbad sec : ") + file.badList;
-        state.out.writeFile(state.folder + outputName + QStringLiteral(".inf"), inf.toUtf8());
+            header.text += QStringLiteral("\nbad sec : ") + file.badList;
+        state.out.writeFile(state.folder + outputName + QStringLiteral(".inf"), header.text.toUtf8());
     }
 
     const qint64 bodyLength = qint64(file.length) - file.headerSize;
     const QByteArray body = bodyLength < 0 ? file.data.mid(file.headerSize)
                                            : file.data.mid(file.headerSize, int(bodyLength));
     state.out.writeFile(state.folder + outputName, body);
-    state.tap.addFile(outputName.left(outputName.size() - 4), body, file.typeByte, param1, param2);
+    state.tap.addFile(outputName.left(outputName.size() - 4), body, file.typeByte, header.param1,
+                      header.param2);
 }

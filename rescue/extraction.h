@@ -24,6 +24,21 @@ struct RescueState
 // ".inf", raw body and tape entry.
 void extractFile(RescueState &state, TosFile &file);
 
+// The ".inf" text of a Spectrum header (single line feeds, no final line
+// end) and the tape parameters it gives.
+struct HeaderInfo
+{
+    QString text;
+    int param1;
+    int param2;
+};
+// A program header; the last line is variablesLabel followed by the value.
+HeaderInfo describeBasic(const QString &name, const QString &hex, int start, int length, int variables,
+                         const char *variablesLabel);
+// A 5-byte header: arrays and code (and any file whose length says so).
+HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const QString &hex, int start,
+                           int length);
+
 // Little-endian word at pos; bytes beyond the end read as zero.
 int wordAt(const QByteArray &bytes, qint64 pos);
 // The first count bytes at pos in lower-case hex, beyond the end as 00.

@@ -36,24 +36,14 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
     const int word3 = wordAt(state.data, off + 3);
     const int word5 = wordAt(state.data, off + 5);
 
-    QString inf;
-    int param1;
-    int param2;
-    if (typeByte == 0) {
-        inf = QStringLiteral("File   : %1\ntype   : basic\nheader : %2\nstart  : %3\nlen    : %4\nvars   : %5")
-                  .arg(name, hex, QString::number(word1), QString::number(length), QString::number(word5));
-        param1 = word1;
-        param2 = word5;
-    } else {
-        inf = QStringLiteral("File   : %1\ntype   : %2\nheader : %3\nstart  : %4\nlen    : %5")
-                  .arg(name, type.word, hex, QString::number(word3), QString::number(length));
-        param1 = word3;
-        param2 = -1;
-    }
-    state.out.writeFile(state.folder + name + QStringLiteral(".inf"), inf.toUtf8());
+    const HeaderInfo header = typeByte == 0
+        ? describeBasic(name, hex, word1, length, word5, "vars   : ")
+        : describeHeader5(name, type.word, hex, word3, length);
+    state.out.writeFile(state.folder + name + QStringLiteral(".inf"), header.text.toUtf8());
     const QByteArray body = state.data.mid(int(off) + headerSize, length);
     state.out.writeFile(state.folder + name, body);
-    state.tap.addFile(QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, param1, param2);
+    state.tap.addFile(QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, header.param1,
+                      header.param2);
     state.out.writeTap(state.tap, state.folder + name + QStringLiteral(".tap"));
 }
 
