@@ -1,4 +1,5 @@
 # Two commands for a newcomer: `make run` and `make test`.
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
