@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Build resources/ttf/SpectrumMedium.ttf from resources/font/spectrum-glyphs.txt.
+"""Build resources/ttf/SpectrumMedium.ttf from resources/font/glyphs.txt.
 
 The font is an 8 x 8 pixel screen font drawn as outlines: one pixel is a
 square of 128 font units, the em is 8 pixels (1024 units), 7 pixels lie above
@@ -28,7 +28,7 @@ from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.agl import UV2AGL
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SHEET = os.path.join(ROOT, "resources", "font", "spectrum-glyphs.txt")
+SHEET = os.path.join(ROOT, "resources", "font", "glyphs.txt")
 OUTPUT = os.path.join(ROOT, "resources", "ttf", "SpectrumMedium.ttf")
 
 CELL = 8                # pixels per row and per column
