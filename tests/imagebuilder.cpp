@@ -1,5 +1,7 @@
 #include "imagebuilder.h"
 
+#include <QFile>
+
 namespace {
 const int skew[16] = {0, 7, 14, 5, 12, 3, 10, 1, 8, 15, 6, 13, 4, 11, 2, 9};
 
@@ -229,4 +231,10 @@ QByteArray ImageBuilder::withHeader7(int start, int variables, const QByteArray 
     putWord(bytes, 3, body.size());
     putWord(bytes, 5, variables);
     return bytes + body;
+}
+
+bool writeTestFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }

@@ -8,6 +8,9 @@
 // Builds standard DSK and Extended DSK images in memory for tests: chosen
 // geometry, sector ids, missing sectors and tracks, stored data lengths and,
 // through the logical helpers, TOS catalogs and file contents.
+// Writes bytes to path for a test; false when the file was not written whole.
+bool writeTestFile(const QString &path, const QByteArray &bytes);
+
 class ImageBuilder
 {
 public:

@@ -91,8 +91,7 @@ private:
     QString writeImage(const QString &name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        if (!writeTestFile(path, bytes))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }

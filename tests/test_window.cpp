@@ -38,10 +38,7 @@ private:
     QString writeImage(const QString &name, const QByteArray &bytes)
     {
         const QString path = files.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return QString();
-        return path;
+        return writeTestFile(path, bytes) ? path : QString();
     }
 
 private slots:
