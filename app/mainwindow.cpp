@@ -1,12 +1,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "disk/libdsk.h"
-#include "imagelist/imagerow.h"
-#include "rescue/conversion.h"
-#include "tap/libtap.h"
+#include "logrender.h"
+#include "rescue/session.h"
 #include "views/gfxview.h"
 #include "views/hexview.h"
+#include "views/mappicture.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -22,9 +21,10 @@
 #include <QUrl>
 
 // The resources live in a static library: register them explicitly.
-static void initResources()
+static Ui::MainWindow *initResourcesAndForm()
 {
     Q_INIT_RESOURCE(resources);
+    return new Ui::MainWindow;
 }
 
 namespace {
@@ -40,7 +40,7 @@ QTableWidgetItem *numberItem(int value)
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
-    , ui((initResources(), new Ui::MainWindow))
+    , ui(initResourcesAndForm())
 {
     ui->setupUi(this);
 
@@ -69,8 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     appendLog(QStringLiteral("<b>TOS Malvore</b> ver. 0.1.0"));
 
-    dsk = new libdsk(this);
-    tap = new libtap(this);
+    session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
 
     setAcceptDrops(true);
 }
@@ -78,8 +77,6 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete scene;
-    delete tap;
-    delete dsk;
     delete ui;
 }
 
@@ -88,9 +85,14 @@ void MainWindow::appendLog(const QString &text)
     ui->log->append(text);
 }
 
-void MainWindow::message(QString string)
+void MainWindow::message(const QString &html)
 {
-    appendLog(string);
+    appendLog(html);
+}
+
+void MainWindow::logEntry(const LogEntry &entry)
+{
+    appendLog(logEntryHtml(entry));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -104,12 +106,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::on_actionAbout_triggered()
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("About"),
-                    QStringLiteral("TOS Malvore\n\n\n"
-                                   "(c) 2026 the TOS Malvore developers\n"
-                                   "kestrin.org\n"
-                                   "\n"
-                                   "Icons: drawn for this program, https://kestrin.org/malvore/icons"),
+    QMessageBox box(QMessageBox::Information, tr("About"),
+                    tr("TOS Malvore\n\n\n"
+                       "(c) 2026 the TOS Malvore developers\n"
+                       "kestrin.org\n"
+                       "\n"
+                       "Icons: drawn for this program, https://kestrin.org/malvore/icons"),
                     QMessageBox::Ok, nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     box.setIconPixmap(QPixmap(QStringLiteral(":gfx/icon.png"))
                           .scaled(128, 128, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
@@ -121,7 +123,7 @@ void MainWindow::on_actionAbout_triggered()
 void MainWindow::on_action_Open_triggered()
 {
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Open DSK files"), lastDir, QStringLiteral("Disk Images (*.dsk)"));
+        this, tr("Open DSK files"), lastDir, tr("Disk Images (*.dsk)"));
     if (paths.isEmpty())
         return;
     openImages(paths);
@@ -144,12 +146,10 @@ void MainWindow::openImages(const QStringList &paths)
 
     bool first = true;
     for (const QString &path : paths) {
-        const LoadOutcome outcome = loadImage(*dsk, path);
-        if (!outcome.refusal.isEmpty())
-            appendLog(outcome.refusal);
-        if (!outcome.accepted)
+        const LoadResult result = session->load(path);
+        if (result.status != LoadResult::Status::Accepted)
             continue;
-        const QTableWidgetItem *map = addImageRow(outcome.row);
+        const QTableWidgetItem *map = addImageRow(result.row);
         if (first) {
             selectedImage = *map;
             first = false;
@@ -175,9 +175,13 @@ QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
     ui->dskList->setItem(row, 4, numberItem(image.badSectors));
 
     auto *map = new QTableWidgetItem;
-    map->setData(Qt::DecorationRole, QPixmap::fromImage(image.picture));
+    map->setData(Qt::DecorationRole, QPixmap::fromImage(mapPicture(image)));
     map->setData(SectorDataRole, image.data);
     map->setData(SectorMapRole, image.map);
+    ImageRow values = image;
+    values.data.clear();
+    values.map.clear();
+    map->setData(ImageRowRole, QVariant::fromValue(values));
     ui->dskList->setItem(row, mapColumn, map);
     ui->dskList->setItem(row, 5, new QTableWidgetItem(formatText(image.format)));
 
@@ -195,14 +199,23 @@ void MainWindow::onSelectionChange()
         return;
     }
     selectedImage = *map;
+    // Switching away from the log fills the page through its signal; on
+    // another page the page is filled here. Either way, once.
     if (ui->toolBox->currentIndex() == 0)
         ui->toolBox->setCurrentIndex(1);
-    on_toolBox_currentChanged(currentPage);
+    else
+        showSelectedPage();
 }
 
 void MainWindow::on_toolBox_currentChanged(int index)
 {
     currentPage = index;
+    showSelectedPage();
+}
+
+void MainWindow::showSelectedPage()
+{
+    const int index = currentPage;
     if (index == 1) {
         updateHexView();
     } else if (index == 2) {
@@ -220,11 +233,9 @@ void MainWindow::on_action_Save_triggered()
             rows.append(row);
     }
     ui->toolBox->setCurrentIndex(0);
-    appendLog(QStringLiteral("<hr>%1 image(s) selelcted to conversion").arg(rows.size()));
-    for (int row : rows) {
-        appendLog(QStringLiteral("<br>Image <b>") + ui->dskList->item(row, 0)->text() + QStringLiteral("</b> :"));
+    session->beginConversion(rows.size());
+    for (int row : rows)
         convertImage(row);
-    }
 }
 
 void MainWindow::on_actionSave_All_triggered()
@@ -235,21 +246,21 @@ void MainWindow::on_actionSave_All_triggered()
 
 void MainWindow::convertImage(int row)
 {
-    auto text = [this, row](int column) {
-        const QTableWidgetItem *item = ui->dskList->item(row, column);
-        return item ? item->text() : QString();
-    };
+    const ImageRow image = imageRowAt(row);
+    if (image.name.isNull() && image.map.isNull())
+        return;
+    session->convert(image, outputRoot);
+}
+
+ImageRow MainWindow::imageRowAt(int row) const
+{
     const QTableWidgetItem *map = ui->dskList->item(row, mapColumn);
     if (!map)
-        return;
-    ConversionJob job;
-    job.imageName = text(0);
-    job.tracks = text(1).toInt();
-    job.tosText = text(5);
-    job.data = map->data(SectorDataRole).toByteArray();
-    job.map = map->data(SectorMapRole).toByteArray();
-    job.outputRoot = outputRoot;
-    ::convertImage(job, *tap, [this](const QString &line) { appendLog(line); });
+        return ImageRow();
+    ImageRow image = map->data(ImageRowRole).value<ImageRow>();
+    image.data = map->data(SectorDataRole).toByteArray();
+    image.map = map->data(SectorMapRole).toByteArray();
+    return image;
 }
 
 void MainWindow::updateHexView()

@@ -7,20 +7,23 @@
 #include <QStringList>
 #include <QTableWidgetItem>
 
+#include "disk/logentry.h"
+#include "imagelist/imagerow.h"
+
 class QGraphicsScene;
 class QGraphicsItem;
-class libdsk;
-class libtap;
-struct ImageRow;
+class RescueSession;
 
 namespace Ui {
 class MainWindow;
 }
 
-// Item data roles of the table's "Map" cell.
+// Item data roles of the table's "Map" cell: the row's sector data and
+// status map, and the rest of its ImageRow (name, geometry, format).
 enum ImageDataRole {
     SectorDataRole = Qt::UserRole,
     SectorMapRole = Qt::UserRole + 1,
+    ImageRowRole = Qt::UserRole + 2,
 };
 
 class MainWindow : public QMainWindow
@@ -31,7 +34,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Steps 2 to 5 of the Open command, for the dialog, drag and drop and tests.
+    // The Open command once its files are chosen (by the dialog, by drag
+    // and drop or by a test): empties the list and the log, loads each file
+    // and selects the first accepted image.
     void openImages(const QStringList &paths);
     // Converts one table row into its image folder below the output root.
     void convertImage(int row);
@@ -43,7 +48,8 @@ public:
     void setOutputRoot(const QString &root) { outputRoot = root; }
 
 public slots:
-    void message(QString string);
+    void message(const QString &html);
+    void logEntry(const LogEntry &entry);
 
 private slots:
     void on_action_Save_triggered();
@@ -63,7 +69,10 @@ protected:
 
 private:
     QTableWidgetItem *addImageRow(const ImageRow &image);
+    // The row's values as Open stored them, never the cells' text.
+    ImageRow imageRowAt(int row) const;
     void appendLog(const QString &text);
+    void showSelectedPage();
 
     int currentPage = 0;
     bool sliderPressed = false;
@@ -72,8 +81,7 @@ private:
     QFontDatabase fontDatabase;
     QFont spectrumFont;
     QString lastDir;
-    libdsk *dsk = nullptr;
-    libtap *tap = nullptr;
+    RescueSession *session = nullptr;
     QTableWidgetItem selectedImage;
     QGraphicsScene *scene = nullptr;
     QGraphicsItem *pixmapItem = nullptr;

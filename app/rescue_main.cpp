@@ -1,4 +1,4 @@
-#include "rescue/batchrescue.h"
+#include "rescuecli.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

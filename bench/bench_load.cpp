@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
     ConversionJob job;
     job.imageName = name;
     job.tracks = outcome.row.tracks;
-    job.tosText = formatText(outcome.row.format);
+    job.format = outcome.row.format;
     job.data = outcome.row.data;
     job.map = outcome.row.map;
     job.outputRoot = output.path();
@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
     ConversionReport report;
     const int conversions = qMax(1, runs / 10);
     const double convert = meanMs(conversions, [&] {
-        report = convertImage(job, tap, [&lines](const QString &) { ++lines; });
+        report = convertImage(job, tap, [&lines](const LogEntry &) { ++lines; });
     });
     std::printf("conversion with all outputs        : %8.3f ms  (%d runs; %d catalog files, %d lost blocks)\n",
                 convert, conversions, report.catalogFiles, report.lostBlocks);

@@ -48,7 +48,7 @@ bool looksLikeFileEntry(const unsigned char *e)
 
 } // namespace
 
-int detectFormat(const libdsk &dsk)
+DiskFormat detectFormat(const libdsk &dsk)
 {
     // Phase 1: first bytes against the two reference tables. The comparison
     // is exact for every byte value; 0xFE is no wildcard (as one it would
@@ -64,7 +64,7 @@ int detectFormat(const libdsk &dsk)
         tos += b == tosSignature[i];
     }
     if (tos < cpm)
-        return FormatCpm;
+        return DiskFormat::Cpm;
 
     // Phase 2: catalog evidence in the two places a TOS catalog can lie.
     QByteArray buffer;
@@ -84,8 +84,8 @@ int detectFormat(const libdsk &dsk)
             ++(entry < areaEntries ? firstArea : secondArea);
     }
     if (secondArea > firstArea)
-        return FormatTosA2;
+        return DiskFormat::TosA2;
     if (secondArea < firstArea)
-        return FormatTosA4;
-    return FormatUnknown;
+        return DiskFormat::TosA4;
+    return DiskFormat::Unknown;
 }

@@ -1,15 +1,20 @@
 #include "libdsk.h"
 
+#include "geometry.h"
+
 #include <QFile>
 #include <QFileInfo>
+
+#include <cstring>
+
+using geometry::sectorSize;
+using geometry::sectorsPerSide;
 
 namespace {
 const char dskSignature[] = "MV - CPCEMU Disk-File";
 const char edskSignature[] = "EXTENDED CPC DSK File";
 const char trackSignature[] = "Track-Info";
 constexpr int headerSize = 256;
-constexpr int sectorSize = 256;
-constexpr int sectorsPerSide = 16;
 constexpr int tosTrackBlockSize = 0x1100;
 constexpr int maxSingleSidedTracks = 42;
 } // namespace
@@ -17,8 +22,8 @@ constexpr int maxSingleSidedTracks = 42;
 libdsk::libdsk(QObject *parent)
     : QObject(parent)
 {
-    if (parent)
-        connect(this, SIGNAL(message(QString)), parent, SLOT(message(QString)));
+    // Entries travel through the message signal, also to signal spies.
+    qRegisterMetaType<LogEntry>();
 }
 
 int libdsk::open(const QString &path)
@@ -48,11 +53,12 @@ int libdsk::openData(const QByteArray &bytes, const QString &baseName)
 
 int libdsk::load(const QByteArray &bytes, const QString &baseName, bool tooLarge)
 {
-    emit message(QStringLiteral("<br><hr>Opening file \"<b><i>%1</i></b>\"").arg(baseName));
+    report(LogEntry::info().lineBreak().rule().text(QStringLiteral("Opening file \"")).strongEmphasis(baseName).text(
+        QStringLiteral("\"")));
     reset();
     if (tooLarge) {
-        emit message(QStringLiteral("File too large for a disk image."));
-        emit message(QStringLiteral("Unknown file format."));
+        report(LogEntry::error().text(QStringLiteral("File too large for a disk image.")));
+        report(LogEntry::error().text(QStringLiteral("Unknown file format.")));
         return -6;
     }
     rawData = bytes;
@@ -62,7 +68,7 @@ int libdsk::load(const QByteArray &bytes, const QString &baseName, bool tooLarge
     result = parseEdsk();
     if (result >= 0)
         return result;
-    emit message(QStringLiteral("Unknown file format."));
+    report(LogEntry::error().text(QStringLiteral("Unknown file format.")));
     reset();
     return -6;
 }
@@ -80,17 +86,37 @@ QByteArray libdsk::sector(int n) const
     return bytes;
 }
 
-QByteArray libdsk::sector(int track, int side, int sectorId) const
+int libdsk::linearNumber(int track, int side, int sectorId) const
 {
     switch (diskType) {
     case 1:
-        return sector(track * sectorsPerSide + sectorId);
+        return track * sectorsPerSide + sectorId;
     case 2:
     case 3:
-        return sector(track * 2 * sectorsPerSide + side * sectorsPerSide + sectorId);
+        return track * 2 * sectorsPerSide + side * sectorsPerSide + sectorId;
     default:
-        return QByteArray();
+        return -1;
     }
+}
+
+QByteArray libdsk::sector(int track, int side, int sectorId) const
+{
+    const int n = linearNumber(track, side, sectorId);
+    return n < 0 ? QByteArray() : sector(n);
+}
+
+bool libdsk::copySector(int track, int side, int sectorId, char *out) const
+{
+    const int n = linearNumber(track, side, sectorId);
+    if (n < 0 || n >= sectorCount || n >= sectorTable.size())
+        return false;
+    const SectorRef &ref = sectorTable.at(n);
+    if (ref.offset < 0)
+        return false;
+    // storeSector keeps only references that lie inside the file bytes.
+    std::memcpy(out, rawData.constData() + ref.offset, size_t(ref.length));
+    std::memset(out + ref.length, 0, size_t(sectorSize - ref.length));
+    return true;
 }
 
 void libdsk::reset()
@@ -128,13 +154,13 @@ int libdsk::checkCommonGeometry()
     const int headerTracks = byteAt(0x30);
     const int headerSides = byteAt(0x31);
     if (headerTracks > maxSingleSidedTracks && headerSides == 1) {
-        emit message(QStringLiteral("Not a TOS disk : one side and more than 42 tracks..."));
+        report(LogEntry::error().text(QStringLiteral("Not a TOS disk : one side and more than 42 tracks...")));
         return -3;
     }
     // The format has one or two sides; more would make the geometry accessor
     // read the wrong sectors and let a tiny file claim a huge sector table.
     if (headerSides > 2) {
-        emit message(QStringLiteral("Not a TOS disk : more than 2 sides"));
+        report(LogEntry::error().text(QStringLiteral("Not a TOS disk : more than 2 sides")));
         return -3;
     }
     return 0;
@@ -145,8 +171,22 @@ void libdsk::emitCreator(const char *container)
     QString creator = textAt(0x22, 14);
     if (creator.isEmpty())
         creator = QStringLiteral("?");
-    emit message(QStringLiteral("Detected <b>%1</b> file, created by \"<i>%2</i>\"")
-                     .arg(QLatin1String(container), creator));
+    report(LogEntry::info()
+               .text(QStringLiteral("Detected "))
+               .strong(QLatin1String(container))
+               .text(QStringLiteral(" file, created by \""))
+               .emphasis(creator)
+               .text(QStringLiteral("\"")));
+}
+
+void libdsk::reportGeometry(const QString &trackSizeLine)
+{
+    report(LogEntry::info()
+               .text(QStringLiteral("tracks: %1").arg(byteAt(0x30)))
+               .lineBreak()
+               .text(QStringLiteral("sides: %1").arg(byteAt(0x31)))
+               .lineBreak()
+               .text(trackSizeLine));
 }
 
 void libdsk::setGeometry()
@@ -159,7 +199,7 @@ void libdsk::setGeometry()
     else
         diskType = sides == 1 ? 1 : 2;
     sectorTable = QVector<SectorRef>(sectorCount);
-    emit message(QStringLiteral("sectors (calculated): %1").arg(sectorCount));
+    report(LogEntry::info().text(QStringLiteral("sectors (calculated): %1").arg(sectorCount)));
 }
 
 bool libdsk::trackHeaderAt(int pos)
@@ -189,17 +229,14 @@ int libdsk::parseDsk()
         return -1;
     const int trackSize = byteAt(0x32) | (byteAt(0x33) << 8);
     if (trackSize != tosTrackBlockSize) {
-        emit message(QStringLiteral("Not a TOS disk : track size != 4096"));
+        report(LogEntry::error().text(QStringLiteral("Not a TOS disk : track size != 4096")));
         return -2;
     }
     if (int refused = checkCommonGeometry())
         return refused;
 
     emitCreator("DSK");
-    emit message(QStringLiteral("tracks: %1<br>sides: %2<br>track size: %3")
-                     .arg(byteAt(0x30))
-                     .arg(byteAt(0x31))
-                     .arg(trackSize - headerSize));
+    reportGeometry(QStringLiteral("track size: %1").arg(trackSize - headerSize));
     setGeometry();
 
     const int fileSize = rawData.size();
@@ -211,7 +248,7 @@ int libdsk::parseDsk()
         if (pos + headerSize > fileSize)
             break;
         if (!trackHeaderAt(pos)) {
-            emit message(QStringLiteral("No track header. Funny, it shouldn't happen. Cancelling..."));
+            report(LogEntry::error().text(QStringLiteral("No track header. Funny, it shouldn't happen. Cancelling...")));
             return -4;
         }
         const int track = byteAt(pos + 0x10);
@@ -240,7 +277,7 @@ int libdsk::parseDsk()
         }
         pos = next;
     }
-    emit message(QStringLiteral("sectors (imported)  : %1").arg(taken));
+    report(LogEntry::info().text(QStringLiteral("sectors (imported)  : %1").arg(taken)));
     return sectorCount - taken;
 }
 
@@ -260,7 +297,7 @@ int libdsk::parseEdsk()
     for (int i = 0; i < blockCount; ++i)
         largest = qMax(largest, tableEntry(i));
     if (blockCount > 0 && largest - 1 > 16) {
-        emit message(QStringLiteral("Not a TOS disk : found track > 4096B"));
+        report(LogEntry::error().text(QStringLiteral("Not a TOS disk : found track > 4096B")));
         return -2;
     }
     if (int refused = checkCommonGeometry())
@@ -269,10 +306,7 @@ int libdsk::parseEdsk()
     emitCreator("EDSK");
     // Without any table entry (or with only absent tracks) there is no
     // largest track: the line shows 0.
-    emit message(QStringLiteral("tracks: %1<br>sides: %2<br>max track size: %3")
-                     .arg(byteAt(0x30))
-                     .arg(byteAt(0x31))
-                     .arg(qMax(0, largest - 1) * sectorSize));
+    reportGeometry(QStringLiteral("max track size: %1").arg(qMax(0, largest - 1) * sectorSize));
     setGeometry();
 
     const int fileSize = rawData.size();
@@ -285,7 +319,7 @@ int libdsk::parseEdsk()
         if (pos + headerSize > fileSize)
             break;
         if (!trackHeaderAt(pos)) {
-            emit message(QStringLiteral("No track header. Funny, it shouldn't happen. Cancelling..."));
+            report(LogEntry::error().text(QStringLiteral("No track header. Funny, it shouldn't happen. Cancelling...")));
             return -4;
         }
         const int track = byteAt(pos + 0x10);
@@ -310,6 +344,6 @@ int libdsk::parseEdsk()
         }
         pos += entry * sectorSize;
     }
-    emit message(QStringLiteral("sectors (imported)  : %1").arg(taken));
+    report(LogEntry::info().text(QStringLiteral("sectors (imported)  : %1").arg(taken)));
     return sectorCount - taken;
 }

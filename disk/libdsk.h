@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logentry.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -21,6 +23,9 @@ public:
 
     QByteArray sector(int n) const;
     QByteArray sector(int track, int side, int sectorId) const;
+    // Copies the 256 bytes of a sector to out (a short one padded with
+    // zeros); false, and nothing written, when the image lacks it.
+    bool copySector(int track, int side, int sectorId, char *out) const;
     void reset();
 
     int tracks = 0;
@@ -32,7 +37,7 @@ public:
     static constexpr qint64 maxFileSize = 64 * 1024 * 1024;
 
 signals:
-    void message(QString string);
+    void message(const LogEntry &entry);
 
 private:
     struct SectorRef
@@ -41,6 +46,7 @@ private:
         int length = 0;  // stored bytes, 1..256; the rest reads as zeros
     };
 
+    int linearNumber(int track, int side, int sectorId) const;
     int load(const QByteArray &bytes, const QString &baseName, bool tooLarge);
     int parseDsk();
     int parseEdsk();
@@ -48,6 +54,8 @@ private:
     // Shared header steps of both readers.
     int checkCommonGeometry();
     void emitCreator(const char *container);
+    void report(const LogEntry &entry) { emit message(entry); }
+    void reportGeometry(const QString &trackSizeLine);
     void setGeometry();
     bool trackHeaderAt(int pos);
     bool storeSector(int track, int side, int sectorId, int offset, int length);

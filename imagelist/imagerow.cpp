@@ -1,48 +1,24 @@
 #include "imagerow.h"
 
-#include "disk/formatdetect.h"
+#include "disk/geometry.h"
 #include "disk/libdsk.h"
 
 #include <QFileInfo>
-#include <QPainter>
+
+using geometry::sectorsPerSide;
+using geometry::sectorSize;
 
 namespace {
-constexpr int sectorSize = 256;
-constexpr int sectorsPerSide = 16;
 
 // An A.2 disk keeps its 64-sector system area in plain order. One rule for
 // every track count, exactly 50 included: the first 64 logical sectors are
 // plain (tracks 0..3 of side 0 below 50 tracks, tracks 0 and 1 of both sides
 // from 50 on).
-int physicalId(int format, int logicalSector, int position)
+int physicalId(DiskFormat format, int logicalSector, int position)
 {
-    if (format == FormatTosA2 && logicalSector < 64)
+    if (format == DiskFormat::TosA2 && logicalSector < geometry::systemSectors)
         return position;
     return sectorSkew[position];
-}
-
-QImage emptyMapPicture(int tracks)
-{
-    QImage picture(86, 36, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setPen(Qt::black);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(0, 2, 84, 30);
-    const int width = tracks <= 49 ? 2 * tracks : tracks;
-    painter.fillRect(QRect(0, 2, width, 32), Qt::green);
-    return picture;
-}
-
-void markMissing(QImage &picture, int walkedSides, int track, int side, int position)
-{
-    const QRgb red = qRgb(255, 0, 0);
-    const QRect mark = walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2)
-                                        : QRect(track, 2 + 16 * side + position, 1, 1);
-    const QRect visible = mark.intersected(picture.rect());
-    for (int y = visible.top(); y <= visible.bottom(); ++y)
-        for (int x = visible.left(); x <= visible.right(); ++x)
-            picture.setPixel(x, y, red);
 }
 
 LoadOutcome classify(libdsk &dsk, int openResult, const QString &name)
@@ -50,9 +26,10 @@ LoadOutcome classify(libdsk &dsk, int openResult, const QString &name)
     LoadOutcome outcome;
     if (openResult < 0)
         return outcome;
-    const int format = detectFormat(dsk);
-    if (format == FormatCpm) {
-        outcome.refusal = QStringLiteral("CPM disks are not supported");
+    const DiskFormat format = detectFormat(dsk);
+    if (format == DiskFormat::Cpm) {
+        outcome.refused = true;
+        outcome.refusal = LogEntry::error().text(QStringLiteral("CPM disks are not supported"));
         return outcome;
     }
     outcome.accepted = true;
@@ -64,12 +41,10 @@ LoadOutcome classify(libdsk &dsk, int openResult, const QString &name)
 
 int sidesWalked(int tracks, int sides)
 {
-    if (tracks >= 50)
-        return sides;
-    return sides > 0 ? 1 : 0;
+    return geometry::sidesWalked(tracks, sides);
 }
 
-ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, int format)
+ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, DiskFormat format)
 {
     ImageRow row;
     row.name = name;
@@ -77,37 +52,32 @@ ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, i
     row.sides = dsk.sides;
     row.badSectors = badSectors;
     row.format = format;
-    row.picture = emptyMapPicture(dsk.tracks);
 
     const int walked = sidesWalked(dsk.tracks, dsk.sides);
     const int total = dsk.tracks * walked * sectorsPerSide;
-    row.data.reserve(total * sectorSize);
-    row.map.reserve(total);
+    // Filled in place: missing sectors stay zero, read ones are copied over.
+    row.data = QByteArray(total * sectorSize, '\0');
+    row.map = QByteArray(total, '\0');
+    char *data = row.data.data();
+    char *map = row.map.data();
     for (int t = 0; t < dsk.tracks; ++t) {
         for (int s = 0; s < walked; ++s) {
             for (int i = 0; i < sectorsPerSide; ++i) {
                 const int logical = (t * walked + s) * sectorsPerSide + i;
-                const QByteArray bytes = dsk.sector(t, s, physicalId(format, logical, i));
-                if (bytes.size() == sectorSize) {
-                    row.data.append(bytes);
-                    row.map.append(char(1));
-                } else {
-                    row.data.append(QByteArray(sectorSize, '\0'));
-                    row.map.append(char(0));
-                    markMissing(row.picture, walked, t, s, i);
-                }
+                if (dsk.copySector(t, s, physicalId(format, logical, i), data + logical * sectorSize))
+                    map[logical] = char(1);
             }
         }
     }
     return row;
 }
 
-QString formatText(int format)
+QString formatText(DiskFormat format)
 {
     switch (format) {
-    case FormatTosA2:
+    case DiskFormat::TosA2:
         return QStringLiteral("A.2");
-    case FormatTosA4:
+    case DiskFormat::TosA4:
         return QStringLiteral("A.4");
     default:
         return QStringLiteral("unknown");

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "disk/formatdetect.h"
+#include "disk/logentry.h"
+
 #include <QByteArray>
-#include <QImage>
+#include <QMetaType>
 #include <QString>
 
 class libdsk;
@@ -13,29 +16,31 @@ struct ImageRow
     int tracks = 0;
     int sides = 0;
     int badSectors = 0;
-    int format = 0;
+    DiskFormat format = DiskFormat::Unknown;
     QByteArray data; // 256 bytes per sector, logical order, zeros if not read
     QByteArray map;  // one byte per sector: 1 read, 0 not read
-    QImage picture;  // 86 x 36 sector map
 };
+
+Q_DECLARE_METATYPE(ImageRow)
 
 // Number of sides that enter the logical order: images of fewer than
 // 50 tracks contribute side 0 only.
 int sidesWalked(int tracks, int sides);
 
-// Reads every sector of the loaded image in logical order and draws the map.
-ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, int format);
+// Reads every sector of the loaded image in logical order.
+ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, DiskFormat format);
 
 // "A.2", "A.4" or "unknown", as the TOS column shows the format.
-QString formatText(int format);
+QString formatText(DiskFormat format);
 
-// The outcome of loading and classifying one image file, as the Open
-// command and the batch tool report it. The reader's own lines go through its
-// message signal; a refusal of the image itself (CP/M) comes back as text.
+// The outcome of loading and classifying one image file. The reader's own
+// entries go through its message signal; a refusal of the loaded image
+// itself (CP/M) comes back as an entry.
 struct LoadOutcome
 {
     bool accepted = false;
-    QString refusal; // log line for a loaded but refused image
+    bool refused = false; // loaded, but of a kind the rescue does not take
+    LogEntry refusal;
     ImageRow row;
 };
 

@@ -1,5 +1,7 @@
 #include "catalog.h"
 
+#include "disk/geometry.h"
+
 namespace {
 
 quint8 entryByte(const QByteArray &catalog, int entry, int offset)
@@ -47,7 +49,7 @@ int extentLength(const QByteArray &catalog, int entry)
 
 QByteArray catalogBytes(const QByteArray &imageData, int variant)
 {
-    const int start = variant == 2 ? 64 * 256 : 0;
+    const int start = variant == 2 ? geometry::systemSectors * geometry::sectorSize : 0;
     QByteArray catalog = imageData.mid(start, catalogSize);
     if (catalog.size() < catalogSize)
         catalog.append(QByteArray(catalogSize - catalog.size(), '\0'));
@@ -78,16 +80,27 @@ QVector<TosFile> catalogFiles(const QByteArray &catalog)
     return files;
 }
 
+// Entry bytes 1..11 with bit 7 cleared against the key, byte by byte.
+static bool entryHasKey(const QByteArray &catalog, int entry, const QByteArray &key)
+{
+    if (key.size() != 11)
+        return false;
+    for (int i = 0; i < 11; ++i) {
+        const int wanted = static_cast<quint8>(key.at(i)) & 0x7F;
+        if ((entryByte(catalog, entry, 1 + i) & 0x7F) != wanted)
+            return false;
+    }
+    return true;
+}
+
 QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &length)
 {
     length = 0;
     QByteArray blocks;
-    const QByteArray wanted = withoutBit7(key);
     for (int extent = 0;; ++extent) {
         int found = -1;
         for (int entry = 1; entry < catalogEntries && found < 0; ++entry) {
-            if (entryByte(catalog, entry, 12) == extent
-                && withoutBit7(entryBytes(catalog, entry, 1, 11)) == wanted)
+            if (entryByte(catalog, entry, 12) == extent && entryHasKey(catalog, entry, key))
                 found = entry;
         }
         if (found < 0)

@@ -1,19 +1,21 @@
 #include "conversion.h"
 
 #include "catalog.h"
+#include "disk/geometry.h"
 #include "extraction.h"
 #include "lostblocks.h"
 #include "tap/libtap.h"
 
-int catalogVariant(const QString &tosText)
+int catalogVariant(DiskFormat format)
 {
-    if (tosText.size() < 3)
-        return 0;
-    if (tosText.at(2) == QLatin1Char('2'))
+    switch (format) {
+    case DiskFormat::TosA2:
         return 2;
-    if (tosText.at(2) == QLatin1Char('4'))
+    case DiskFormat::TosA4:
         return 4;
-    return 0;
+    default:
+        return 0;
+    }
 }
 
 QString safeImageName(const QString &imageName)
@@ -33,14 +35,18 @@ QString imageFolderPath(const QString &outputRoot, const QString &imageName)
 ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSink &log)
 {
     ConversionReport report;
-    const int variant = catalogVariant(job.tosText);
+    const int variant = catalogVariant(job.format);
     if (variant == 0)
         return report;
     report.converted = true;
 
     OutputWriter out(log);
     RescueState state{job.data, job.map, imageFolderPath(job.outputRoot, job.imageName), tap, out, log};
-    const bool large = job.tracks > 50;
+    // Every sector of the map has its 256 bytes, whatever the caller gave.
+    const qint64 wanted = qint64(state.map.size()) * geometry::sectorSize;
+    if (state.data.size() < wanted)
+        state.data.append(QByteArray(int(wanted - state.data.size()), '\0'));
+    const bool large = geometry::isLargeDisk(job.tracks);
     out.makeFolder(state.folder);
 
     tap.clear();
@@ -56,6 +62,7 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     out.writeTap(tap, state.folder + safeImageName(job.imageName) + QStringLiteral(".tap"));
 
     report.lostBlocks = recoverLostBlocks(state);
-    report.writeFailures = out.failures();
+    report.failures = out.failures();
+    report.writeFailures = report.failures.size();
     return report;
 }

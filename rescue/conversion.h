@@ -1,9 +1,11 @@
 #pragma once
 
+#include "disk/formatdetect.h"
 #include "outputwriter.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 class libtap;
 
@@ -12,7 +14,7 @@ struct ConversionJob
 {
     QString imageName;
     int tracks = 0;
-    QString tosText; // "A.2", "A.4" or anything else (not converted)
+    DiskFormat format = DiskFormat::Unknown; // only the TOS layouts are converted
     QByteArray data;
     QByteArray map;
     QString outputRoot = QStringLiteral(".");
@@ -24,10 +26,11 @@ struct ConversionReport
     int catalogFiles = 0;
     int lostBlocks = 0;
     int writeFailures = 0;
+    QVector<LogEntry::WriteFailure> failures;
 };
 
-// 2 or 4 from the TOS column's text, 0 when there is no readable catalog.
-int catalogVariant(const QString &tosText);
+// 2 or 4 for the TOS layouts, 0 when there is no readable catalog.
+int catalogVariant(DiskFormat format);
 
 // The image name as it is used in paths: never empty, ".", ".." or with a
 // path separator.
@@ -37,5 +40,5 @@ QString safeImageName(const QString &imageName);
 QString imageFolderPath(const QString &outputRoot, const QString &imageName);
 
 // Converts one image into its folder: catalog files, the image's TAP archive
-// and lost blocks. Log lines go to log, in order.
+// and lost blocks. Log entries go to log, in order.
 ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSink &log);

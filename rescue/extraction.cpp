@@ -1,10 +1,12 @@
 #include "extraction.h"
 
+#include "disk/geometry.h"
 #include "filetypes.h"
 #include "tap/libtap.h"
 
+using geometry::sectorSize;
+
 namespace {
-constexpr int sectorSize = 256;
 
 void assemble(RescueState &state, TosFile &file)
 {
@@ -12,9 +14,9 @@ void assemble(RescueState &state, TosFile &file)
     file.data.reserve(file.sectors.size() * sectorSize);
     for (quint32 s : file.sectors) {
         if (s < quint32(state.map.size()) && state.map.at(int(s)) != 0) {
-            const QByteArray sector = state.data.mid(int(s) * sectorSize, sectorSize);
-            file.data.append(sector);
-            if (sector.count('\0') == sectorSize)
+            const char *sector = state.data.constData() + qint64(s) * sectorSize;
+            file.data.append(sector, sectorSize);
+            if (isFilledWith(sector, sectorSize, '\0'))
                 ++file.falsePositives;
             state.map[int(s)] = char(2);
         } else {
@@ -31,13 +33,21 @@ void logFile(const RescueState &state, const TosFile &file)
         ? QString()
         : QStringLiteral(" %1 possible false-positive(s) sector(s)").arg(file.falsePositives);
     if (file.badCount > 0)
-        state.log(QStringLiteral("file %1 has %2 bad sector(s) %3")
-                      .arg(file.name, QString::number(file.badCount), falsePositives));
+        state.log(LogEntry::warning().text(QStringLiteral("file %1 has %2 bad sector(s) %3")
+                                               .arg(file.name, QString::number(file.badCount), falsePositives)));
     else
-        state.log(QStringLiteral("file %1 %2").arg(file.name, falsePositives));
+        state.log(LogEntry::info().text(QStringLiteral("file %1 %2").arg(file.name, falsePositives)));
 }
 
 } // namespace
+
+bool isFilledWith(const char *bytes, int size, char value)
+{
+    for (int i = 0; i < size; ++i)
+        if (bytes[i] != value)
+            return false;
+    return true;
+}
 
 int wordAt(const QByteArray &bytes, qint64 pos)
 {

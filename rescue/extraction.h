@@ -39,6 +39,9 @@ HeaderInfo describeBasic(const QString &name, const QString &hex, int start, int
 HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const QString &hex, int start,
                            int length);
 
+// True when all size bytes equal value; stops at the first that does not.
+bool isFilledWith(const char *bytes, int size, char value);
+
 // Little-endian word at pos; bytes beyond the end read as zero.
 int wordAt(const QByteArray &bytes, qint64 pos);
 // The first count bytes at pos in lower-case hex, beyond the end as 00.

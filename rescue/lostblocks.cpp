@@ -1,16 +1,20 @@
 #include "lostblocks.h"
 
+#include "disk/geometry.h"
 #include "extraction.h"
 #include "filetypes.h"
 #include "tap/libtap.h"
 
-namespace {
-constexpr int sectorSize = 256;
-constexpr int firstScannedSector = 80;
+using geometry::sectorSize;
 
-bool isBlank(const QByteArray &sector)
+namespace {
+constexpr int firstScannedSector = geometry::systemSectors + geometry::catalogSectors;
+
+// All zeros or all 0xE5 (a formatted, never written sector).
+bool isBlank(const char *sector)
 {
-    return sector.count('\0') == sector.size() || sector.count(char(0xE5)) == sector.size();
+    const char first = sector[0];
+    return (first == '\0' || first == char(0xE5)) && isFilledWith(sector, sectorSize, first);
 }
 
 QString sectorNumber(int sector)
@@ -54,11 +58,11 @@ int recoverLostBlocks(RescueState &state)
     int found = 0;
     int i = firstScannedSector;
     while (i < state.map.size()) {
-        const QByteArray sector = state.data.mid(i * sectorSize, sectorSize);
-        if (state.map.at(i) != 1 || isBlank(sector)) {
+        if (state.map.at(i) != 1 || isBlank(state.data.constData() + qint64(i) * sectorSize)) {
             ++i;
             continue;
         }
+        const QByteArray sector = state.data.mid(i * sectorSize, sectorSize);
         const qint64 off = qint64(i) * sectorSize;
         const int typeByte = static_cast<quint8>(sector.at(0));
         int headerSize = 0;
@@ -83,6 +87,6 @@ int recoverLostBlocks(RescueState &state)
         ++found;
         i += (headerSize + length + sectorSize - 1) / sectorSize;
     }
-    state.log(QStringLiteral("Found %1 lost block(s)").arg(found));
+    state.log(LogEntry::info().text(QStringLiteral("Found %1 lost block(s)").arg(found)));
     return found;
 }

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+
 OutputWriter::OutputWriter(LogSink log)
     : log(std::move(log))
 {
@@ -12,34 +15,39 @@ OutputWriter::OutputWriter(LogSink log)
 
 bool OutputWriter::makeFolder(const QString &path)
 {
+    errno = 0;
     if (QDir().mkpath(path))
         return true;
-    return fail(path);
+    return fail(path, errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("cannot create the folder"));
 }
 
 bool OutputWriter::writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(path);
+        return fail(path, file.errorString());
     const bool complete = file.write(bytes) == bytes.size();
     file.close();
     if (!complete || file.error() != QFileDevice::NoError)
-        return fail(path);
+        return fail(path, file.errorString());
     return true;
 }
 
 bool OutputWriter::writeTap(const libtap &tap, const QString &path)
 {
-    if (tap.saveTap(path) == 0)
-        return true;
-    return fail(path);
+    bool ok = false;
+    const QByteArray bytes = tap.archive(&ok);
+    if (!ok)
+        return fail(path, QStringLiteral("a block is too long for a tape archive"));
+    return writeFile(path, bytes);
 }
 
-bool OutputWriter::fail(const QString &path)
+bool OutputWriter::fail(const QString &path, const QString &reason)
 {
-    ++failureCount;
+    LogEntry entry = LogEntry::error().text(QStringLiteral("Cannot write %1").arg(path));
+    entry.failure = {path, reason};
+    failed.append(entry.failure);
     if (log)
-        log(QStringLiteral("Cannot write %1").arg(path));
+        log(entry);
     return false;
 }

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "disk/logentry.h"
+
 #include <QByteArray>
 #include <QString>
-
-#include <functional>
+#include <QVector>
 
 class libtap;
 
-using LogSink = std::function<void(const QString &)>;
-
 // Writes the outputs of one conversion. A rescue that silently fails to
-// write what it rescued loses data, so every failure gets one log line
-// "Cannot write <path>" and is counted; the conversion then goes on.
+// write what it rescued loses data, so every failure is kept as a value
+// (the path and the system's reason), reported as one error entry
+// "Cannot write <path>" and counted; the conversion then goes on.
 class OutputWriter
 {
 public:
@@ -21,11 +21,12 @@ public:
     bool writeFile(const QString &path, const QByteArray &bytes);
     bool writeTap(const libtap &tap, const QString &path);
 
-    int failures() const { return failureCount; }
+    int failureCount() const { return failed.size(); }
+    const QVector<LogEntry::WriteFailure> &failures() const { return failed; }
 
 private:
-    bool fail(const QString &path);
+    bool fail(const QString &path, const QString &reason);
 
     LogSink log;
-    int failureCount = 0;
+    QVector<LogEntry::WriteFailure> failed;
 };

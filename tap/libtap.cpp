@@ -30,27 +30,38 @@ void libtap::clear()
     blocks.clear();
 }
 
-int libtap::saveTap(const QString &fileName) const
+QByteArray libtap::archive(bool *ok) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return -1;
-    bool complete = true;
+    if (ok)
+        *ok = true;
+    QByteArray bytes;
     for (const TapBlock &block : blocks) {
         const int length = block.data.size() + 2;
         if (length > 0xFFFF) {
-            file.remove();
-            return -1;
+            if (ok)
+                *ok = false;
+            return QByteArray();
         }
-        QByteArray record;
-        record.reserve(length + 2);
-        appendWord(record, length);
-        record.append(char(block.flag));
-        record.append(block.data);
-        record.append(char(checksumOf(block.flag, block.data)));
-        if (file.write(record) != record.size())
-            complete = false;
+        appendWord(bytes, length);
+        bytes.append(char(block.flag));
+        bytes.append(block.data);
+        bytes.append(char(checksumOf(block.flag, block.data)));
     }
+    return bytes;
+}
+
+int libtap::saveTap(const QString &fileName) const
+{
+    bool ok = false;
+    const QByteArray bytes = archive(&ok);
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1;
+    if (!ok) {
+        file.remove();
+        return -1;
+    }
+    const bool complete = file.write(bytes) == bytes.size();
     file.close();
     // A write that did not complete (disk full) is a failure, not a success.
     if (!complete || file.error() != QFileDevice::NoError)

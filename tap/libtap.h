@@ -26,6 +26,9 @@ public:
     // 0 when the whole archive was written, -1 otherwise (file not opened,
     // a block too long or a write that did not complete).
     int saveTap(const QString &fileName) const;
+    // The archive's bytes; ok is false (and the result empty) when a block
+    // is too long for the format.
+    QByteArray archive(bool *ok = nullptr) const;
 
     int addProgram(const QString &name, const QByteArray &data, int autostart, int variables);
     int addCode(const QString &name, const QByteArray &data, int start);

@@ -7,7 +7,9 @@
 #include "disk/libdsk.h"
 #include "imagebuilder.h"
 #include "imagelist/imagerow.h"
+#include "logrender.h"
 #include "rescue/conversion.h"
+#include "rescue/session.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -133,12 +135,12 @@ public:
         setBytes(variant == 2 ? 64 * 256 : 0, QByteArray(4096, '\0'));
     }
 
-    ConversionJob job(const QString &name, int tracks, const QString &tos, const QString &root) const
+    ConversionJob job(const QString &name, int tracks, DiskFormat format, const QString &root) const
     {
         ConversionJob job;
         job.imageName = name;
         job.tracks = tracks;
-        job.tosText = tos;
+        job.format = format;
         job.data = data;
         job.map = map;
         job.outputRoot = root;
@@ -159,14 +161,7 @@ inline ImageRow loadRow(const QByteArray &imageBytes, const QString &name)
 
 inline ConversionJob jobFromRow(const ImageRow &row, const QString &root)
 {
-    ConversionJob job;
-    job.imageName = row.name;
-    job.tracks = row.tracks;
-    job.tosText = formatText(row.format);
-    job.data = row.data;
-    job.map = row.map;
-    job.outputRoot = root;
-    return job;
+    return conversionJob(row, root);
 }
 
 struct LogLines
@@ -174,7 +169,7 @@ struct LogLines
     QStringList lines;
     LogSink sink()
     {
-        return [this](const QString &line) { lines.append(line); };
+        return [this](const LogEntry &entry) { lines.append(logEntryHtml(entry)); };
     }
 };
 

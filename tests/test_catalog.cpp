@@ -298,7 +298,7 @@ private slots:
         const QString root = dir.filePath(QString::number(tracks));
         libtap tap;
         LogLines log;
-        convertImage(image.job("IMG", tracks, "A.4", root), tap, log.sink());
+        convertImage(image.job("IMG", tracks, DiskFormat::TosA4, root), tap, log.sink());
         QCOMPARE(readFile(root + "/IMG/F.dat"), image.data.mid(firstSector * 256, 1024));
     }
 
@@ -316,7 +316,7 @@ private slots:
         const QString root = dir.filePath("placeholders");
         libtap tap;
         LogLines log;
-        convertImage(image.job("P%1", 40, "A.4", root), tap, log.sink());
+        convertImage(image.job("P%1", 40, DiskFormat::TosA4, root), tap, log.sink());
         QCOMPARE(log.lines, QStringList({"file A%2 has 1 bad sector(s) ", "file B%1%2.%3 ",
                                          "Found 0 lost block(s)"}));
         QCOMPARE(readFile(root + "/P%1/A%2.cod.inf"),
@@ -349,7 +349,7 @@ private slots:
         QVERIFY(QDir().mkpath(root));
         libtap tap;
         LogLines log;
-        convertImage(image.job("IMG", 40, "A.4", root), tap, log.sink());
+        convertImage(image.job("IMG", 40, DiskFormat::TosA4, root), tap, log.sink());
 
         QCOMPARE(entriesIn(outer.path()), QStringList({"level1"}));
         QCOMPARE(entriesIn(outer.filePath("level1")), QStringList({"level2"}));

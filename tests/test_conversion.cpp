@@ -54,7 +54,7 @@ class TestConversion : public QObject
         return result;
     }
 
-    Converted convert(const LogicalImage &image, const QString &tos = QStringLiteral("A.4"))
+    Converted convert(const LogicalImage &image, DiskFormat tos = DiskFormat::TosA4)
     {
         return convert(image.job(QStringLiteral("IMG"), 40, tos, QString()));
     }
@@ -130,7 +130,7 @@ private slots:
         disk.setLogicalSector(0xb1, plainSector('f', 13), true);
 
         const ImageRow row = loadRow(disk.dsk(), "DISK");
-        QCOMPARE(row.format, int(FormatTosA2));
+        QCOMPARE(row.format, DiskFormat::TosA2);
         QCOMPARE(row.data.size(), imageSectors * 256);
         const Converted result = convert(jobFromRow(row, QString()));
         const QString &folder = result.folder;
@@ -221,7 +221,7 @@ private slots:
         disk.setLogicalSector(0x700, plainSector('S', 2), true);
 
         const ImageRow row = loadRow(disk.edsk(), "WIDE80");
-        QCOMPARE(row.format, int(FormatTosA2));
+        QCOMPARE(row.format, DiskFormat::TosA2);
         QCOMPARE(row.data.size(), 80 * 2 * 16 * 256);
         const Converted result = convert(jobFromRow(row, QString()));
         QCOMPARE(result.log, QStringList({"file WIDE.C has 1 bad sector(s) ", "Found 0 lost block(s)"}));
@@ -421,7 +421,7 @@ private slots:
         image.setEntry(4, 1, extentEntry(0, "OWN", "", 0, 15, "\x14"));
         image.setBytes(80 * 256, ImageBuilder::withHeader5(3, 10, 5, pattern(10, 1)));
         image.setSector(0x90, plainSector('L', 2));
-        ConversionJob job = image.job("IMG", 40, "A.4", dir.filePath("stale"));
+        ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, dir.filePath("stale"));
         libtap tap;
         tap.addCode("stale", "left over", 0);
         LogLines log;
@@ -458,7 +458,7 @@ private slots:
         QVERIFY(QDir().mkpath(root));
         libtap tap;
         LogLines log;
-        const ConversionReport report = convertImage(emptyA4().job(name, 40, "A.4", root), tap, log.sink());
+        const ConversionReport report = convertImage(emptyA4().job(name, 40, DiskFormat::TosA4, root), tap, log.sink());
         QCOMPARE(report.writeFailures, 0);
         QCOMPARE(entriesIn(root), QStringList({folder}));
         QCOMPARE(entriesIn(root + "/" + folder), QStringList({folder + ".tap"}));
@@ -467,16 +467,15 @@ private slots:
 
     void unknownLayoutDoesNothing_data()
     {
-        QTest::addColumn<QString>("tos");
-        QTest::newRow("unknown") << "unknown";
-        QTest::newRow("empty") << "";
-        QTest::newRow("A.3") << "A.3";
-        QTest::newRow("two characters") << "A2";
+        QTest::addColumn<DiskFormat>("tos");
+        QTest::newRow("unknown") << DiskFormat::Unknown;
+        QTest::newRow("CP/M") << DiskFormat::Cpm;
+        QTest::newRow("out of range") << DiskFormat(7);
     }
 
     void unknownLayoutDoesNothing()
     {
-        QFETCH(QString, tos);
+        QFETCH(DiskFormat, tos);
         LogicalImage image = emptyA4();
         image.setEntry(4, 1, extentEntry(0, "F", "", 0, 100, "\x14"));
         image.setSector(90, plainSector('L', 1));
@@ -493,13 +492,13 @@ private slots:
         QCOMPARE(entriesIn(job.outputRoot), QStringList());
     }
 
-    void layoutReadFromTheThirdCharacter()
+    void layoutA2ReadsTheSecondCatalogArea()
     {
         LogicalImage image(imageSectors);
         image.clearCatalog(2);
         image.setEntry(2, 1, extentEntry(0, "TWO", "", 0, 256, "\x04"));
         image.setSector(80, plainSector('T', 1));
-        const Converted result = convert(image, "x.2");
+        const Converted result = convert(image, DiskFormat::TosA2);
         QCOMPARE(result.log, QStringList({"file TWO ", "Found 0 lost block(s)"}));
         QCOMPARE(readFile(result.folder + "TWO.dat"), plainSector('T', 1));
     }
@@ -631,7 +630,7 @@ private slots:
         LogicalImage image = emptyA4();
         image.setEntry(4, 1, extentEntry(0, "R", "", 0, 10, "\x14"));
         image.setSector(80, plainSector('R', 1));
-        ConversionJob job = image.job("IMG", 40, "A.4", dir.filePath("replace"));
+        ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, dir.filePath("replace"));
         QVERIFY(QDir().mkpath(job.outputRoot + "/IMG"));
         QVERIFY(writeFile(job.outputRoot + "/IMG/R.dat", QByteArray(5000, 'o')));
         QVERIFY(writeFile(job.outputRoot + "/IMG/IMG.tap", QByteArray(5000, 'o')));
@@ -654,7 +653,7 @@ private slots:
         image.setSector(0x90, plainSector('L', 3));
         const QString blocker = dir.filePath("blocker");
         QVERIFY(writeFile(blocker, "a regular file"));
-        ConversionJob job = image.job("IMG", 40, "A.4", blocker + "/below");
+        ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, blocker + "/below");
         libtap tap;
         LogLines log;
         const ConversionReport report = convertImage(job, tap, log.sink());
@@ -679,7 +678,7 @@ private slots:
         image.setBytes(80 * 256, ImageBuilder::withHeader5(3, 100, 0, pattern(100, 1)));
         image.setEntry(4, 2, extentEntry(0, "RAW", "", 0, 100, "\x15"));
         image.setSector(84, plainSector('W', 2));
-        ConversionJob job = image.job("IMG", 40, "A.4", dir.filePath("single-failure"));
+        ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, dir.filePath("single-failure"));
         const QString folder = job.outputRoot + "/IMG/";
         QVERIFY(QDir().mkpath(folder + "CODE.cod"));
         libtap tap;

@@ -38,11 +38,12 @@ void setLinear(ImageBuilder &image, int n, const QByteArray &bytes)
     image.setSector(n / perTrack, (n / 16) % image.sides(), n % 16, bytes);
 }
 
-int detect(const ImageBuilder &image)
+// An image the reader refuses gives a value of no layout at all.
+DiskFormat detect(const ImageBuilder &image)
 {
     libdsk dsk;
     if (dsk.openData(image.dsk(), "detect") < 0)
-        return -1;
+        return DiskFormat(-1);
     return detectFormat(dsk);
 }
 
@@ -56,7 +57,7 @@ private slots:
     void freshlyFormattedIsUnknown()
     {
         ImageBuilder image(40, 1);
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void noSectorsAtAllIsUnknown()
@@ -64,7 +65,7 @@ private slots:
         ImageBuilder image(40, 1);
         for (int t = 0; t < 40; ++t)
             image.removeTrack(t, 0);
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void cpmFirstBytes()
@@ -72,7 +73,7 @@ private slots:
         ImageBuilder image(40, 1);
         setLinear(image, 17, startingWith(0x20));
         setLinear(image, 19, startingWith(0x32));
-        QCOMPARE(detect(image), int(FormatCpm));
+        QCOMPARE(detect(image), DiskFormat::Cpm);
     }
 
     void singleMatchesDecide()
@@ -80,11 +81,11 @@ private slots:
         // One CP/M match against none for TOS: tos < cpm, so CP/M.
         ImageBuilder image(40, 1);
         setLinear(image, 53, startingWith(0x3D));
-        QCOMPARE(detect(image), int(FormatCpm));
+        QCOMPARE(detect(image), DiskFormat::Cpm);
         // One match for each table is a tie and goes on to the catalog
         // evidence, where the TOS match counts for the A.2 side.
         setLinear(image, 2, startingWith(0x7B));
-        QCOMPARE(detect(image), int(FormatTosA2));
+        QCOMPARE(detect(image), DiskFormat::TosA2);
     }
 
     void highBytesTakePartInTheComparison()
@@ -92,7 +93,7 @@ private slots:
         ImageBuilder image(40, 1);
         setLinear(image, 0, startingWith(0xED));
         setLinear(image, 1, startingWith(0xC3));
-        QCOMPARE(detect(image), int(FormatCpm));
+        QCOMPARE(detect(image), DiskFormat::Cpm);
     }
 
     void cpmMatchesOnlyCountAtTheirOwnSector()
@@ -100,7 +101,7 @@ private slots:
         ImageBuilder image(40, 1);
         setLinear(image, 18, startingWith(0x20)); // 0x20 belongs to sector 17
         setLinear(image, 20, startingWith(0x32)); // 0x32 belongs to sector 19
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void bytesBeyondSector63DoNotCount()
@@ -109,7 +110,7 @@ private slots:
         for (int n = 64; n < 128; ++n)
             setLinear(image, n, startingWith(0x20));
         setLinear(image, 64 + 17, startingWith(0x20));
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void feIsNoWildcard()
@@ -119,7 +120,7 @@ private slots:
         ImageBuilder image(40, 1);
         for (int n = 0; n < 640; ++n)
             setLinear(image, n, startingWith(0x12));
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void feMatchesItself()
@@ -128,14 +129,14 @@ private slots:
         ImageBuilder image(40, 1);
         for (int n = 0; n < 64; ++n)
             setLinear(image, n, startingWith(0xFE));
-        QCOMPARE(detect(image), int(FormatCpm));
+        QCOMPARE(detect(image), DiskFormat::Cpm);
     }
 
     void catalogEntryInFirstAreaIsA4()
     {
         ImageBuilder image(40, 1);
         setLinear(image, 9, catalogSector(validEntry(), 3));
-        QCOMPARE(detect(image), int(FormatTosA4));
+        QCOMPARE(detect(image), DiskFormat::TosA4);
     }
 
     void catalogEntryInSecondAreaIsA2_data()
@@ -152,7 +153,7 @@ private slots:
         QFETCH(int, sides);
         ImageBuilder image(tracks, sides);
         setLinear(image, 64 + 11, catalogSector(validEntry(), 7));
-        QCOMPARE(detect(image), int(FormatTosA2));
+        QCOMPARE(detect(image), DiskFormat::TosA2);
     }
 
     void secondAreaIsLinearNotLogical()
@@ -160,18 +161,18 @@ private slots:
         // On a double-sided image track 4 side 0 is linear sector 128: no area.
         ImageBuilder image(40, 2);
         image.setSector(4, 0, 0, catalogSector(validEntry()));
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void tosMatchesAddToTheA2Side()
     {
         ImageBuilder image(40, 1);
         setLinear(image, 5, catalogSector(validEntry(), 1));
-        QCOMPARE(detect(image), int(FormatTosA4));
+        QCOMPARE(detect(image), DiskFormat::TosA4);
         setLinear(image, 2, startingWith(0x7B));
-        QCOMPARE(detect(image), int(FormatUnknown)); // 1 against 1
+        QCOMPARE(detect(image), DiskFormat::Unknown); // 1 against 1
         setLinear(image, 6, startingWith(0x7F));
-        QCOMPARE(detect(image), int(FormatTosA2)); // 2 against 1
+        QCOMPARE(detect(image), DiskFormat::TosA2); // 2 against 1
     }
 
     void sizeRules_data()
@@ -214,7 +215,7 @@ private slots:
             entry[16 + b] = char(4 + b);
         ImageBuilder image(40, 1);
         setLinear(image, 70, catalogSector(entry, 2));
-        QCOMPARE(detect(image), int(counts ? FormatTosA2 : FormatUnknown));
+        QCOMPARE(detect(image), counts ? DiskFormat::TosA2 : DiskFormat::Unknown);
     }
 
     void blockCountSkipsZeroBytes()
@@ -225,7 +226,7 @@ private slots:
         entry[31] = 9;
         ImageBuilder image(40, 1);
         setLinear(image, 3, catalogSector(entry));
-        QCOMPARE(detect(image), int(FormatTosA4)); // 1536 bytes in two blocks
+        QCOMPARE(detect(image), DiskFormat::TosA4); // 1536 bytes in two blocks
     }
 
     void directoryMarker()
@@ -237,16 +238,16 @@ private slots:
         marker[12] = char(0x42);
         ImageBuilder image(40, 1);
         setLinear(image, 12, catalogSector(marker, 5));
-        QCOMPARE(detect(image), int(FormatTosA4));
+        QCOMPARE(detect(image), DiskFormat::TosA4);
 
         marker[11] = '\0';
         setLinear(image, 12, catalogSector(marker, 5));
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
 
         marker[11] = 'R';
         marker[0] = char(0xFE);
         setLinear(image, 12, catalogSector(marker, 5));
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void eachEntryCountsOnce()
@@ -257,9 +258,9 @@ private slots:
         twoEntries.replace(32, 32, validEntry());
         setLinear(image, 1, twoEntries);
         setLinear(image, 64, catalogSector(validEntry()));
-        QCOMPARE(detect(image), int(FormatTosA4));
+        QCOMPARE(detect(image), DiskFormat::TosA4);
         setLinear(image, 65, catalogSector(validEntry()));
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
     }
 
     void missingCatalogSectorsNeverCount()
@@ -269,17 +270,17 @@ private slots:
             image.removeSector(0, 0, id);
         for (int id = 1; id < 16; ++id)
             image.removeSector(4, 0, id);
-        QCOMPARE(detect(image), int(FormatUnknown));
+        QCOMPARE(detect(image), DiskFormat::Unknown);
         image.setSector(4, 0, 0, catalogSector(validEntry(), 4));
-        QCOMPARE(detect(image), int(FormatTosA2));
+        QCOMPARE(detect(image), DiskFormat::TosA2);
     }
 
     void detectionReadsOnlyTheLoadedImage()
     {
         libdsk dsk;
-        QCOMPARE(detectFormat(dsk), int(FormatUnknown));
+        QCOMPARE(detectFormat(dsk), DiskFormat::Unknown);
         QCOMPARE(dsk.openData("junk", "junk"), -6);
-        QCOMPARE(detectFormat(dsk), int(FormatUnknown));
+        QCOMPARE(detectFormat(dsk), DiskFormat::Unknown);
     }
 };
 

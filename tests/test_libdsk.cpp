@@ -1,5 +1,6 @@
 #include "disk/libdsk.h"
 #include "imagebuilder.h"
+#include "logrender.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -119,8 +120,11 @@ private slots:
         QSignalSpy spy(&dsk, &libdsk::message);
         dsk.openData("junk", "order");
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(spy.at(0).at(0).toString(), QString("<br><hr>Opening file \"<b><i>order</i></b>\""));
-        QCOMPARE(spy.at(1).at(0).toString(), QString("Unknown file format."));
+        QCOMPARE(logEntryHtml(spy.at(0).at(0).value<LogEntry>()),
+                 QString("<br><hr>Opening file \"<b><i>order</i></b>\""));
+        const LogEntry unknown = spy.at(1).at(0).value<LogEntry>();
+        QCOMPARE(logEntryHtml(unknown), QString("Unknown file format."));
+        QVERIFY(unknown.kind == LogEntry::Kind::Error);
     }
 };
 

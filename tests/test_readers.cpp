@@ -1,5 +1,6 @@
 #include "disk/libdsk.h"
 #include "imagebuilder.h"
+#include "logrender.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -40,25 +41,28 @@ int linear(const libdsk &dsk, int track, int side, int id)
     return (track * dsk.sides + side) * 16 + id;
 }
 
+// The reader's entries as the window's log receives them.
+QStringList entryLines(const QSignalSpy &spy)
+{
+    QStringList lines;
+    for (const QList<QVariant> &arguments : spy)
+        lines.append(logEntryHtml(arguments.at(0).value<LogEntry>()));
+    return lines;
+}
+
 // Opens bytes and returns the lines the reader emitted while doing so.
 QStringList load(libdsk &dsk, const QByteArray &bytes, const QString &name, int &result)
 {
     QSignalSpy spy(&dsk, &libdsk::message);
     result = dsk.openData(bytes, name);
-    QStringList lines;
-    for (const QList<QVariant> &arguments : spy)
-        lines.append(arguments.at(0).toString());
-    return lines;
+    return entryLines(spy);
 }
 
 QStringList loadFile(libdsk &dsk, const QString &path, int &result)
 {
     QSignalSpy spy(&dsk, &libdsk::message);
     result = dsk.open(path);
-    QStringList lines;
-    for (const QList<QVariant> &arguments : spy)
-        lines.append(arguments.at(0).toString());
-    return lines;
+    return entryLines(spy);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

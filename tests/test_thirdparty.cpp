@@ -88,7 +88,7 @@ private slots:
         disk.setLogicalBytes(0x100 * 256, ImageBuilder::withHeader7(20, basicProgram().size(), basicProgram()), false);
 
         const ImageRow row = loadRow(disk.edsk(), "TAPES");
-        QCOMPARE(row.format, int(FormatTosA4));
+        QCOMPARE(row.format, DiskFormat::TosA4);
         libtap tap;
         LogLines log;
         const ConversionReport report = convertImage(jobFromRow(row, dir.path()), tap, log.sink());

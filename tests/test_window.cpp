@@ -87,8 +87,8 @@ private slots:
         MainWindow window;
         auto *dsk = window.findChild<libdsk *>();
         QVERIFY(dsk);
-        emit dsk->message("first");
-        emit dsk->message("second <b>bold</b>");
+        emit dsk->message(LogEntry::info().text("first"));
+        emit dsk->message(LogEntry::info().text("second ").strong("bold"));
         window.message("third");
         const QTextDocument *log = window.findChild<QTextEdit *>("log")->document();
         QCOMPARE(log->blockCount(), 4);

@@ -119,5 +119,23 @@
         <source>Ctrl+I</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>TOS Malvore
+
+
+(c) 2026 the TOS Malvore developers
+kestrin.org
+
+Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open DSK files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disk Images (*.dsk)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

@@ -119,5 +119,29 @@
         <source>Ctrl+I</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>TOS Malvore
+
+
+(c) 2026 the TOS Malvore developers
+kestrin.org
+
+Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
+        <translation>TOS Malvore
+
+
+(c) 2026 die Entwickler von TOS Malvore
+kestrin.org
+
+Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</translation>
+    </message>
+    <message>
+        <source>Open DSK files</source>
+        <translation>DSK-Dateien öffnen</translation>
+    </message>
+    <message>
+        <source>Disk Images (*.dsk)</source>
+        <translation>Disketten-Abbilder (*.dsk)</translation>
+    </message>
 </context>
 </TS>

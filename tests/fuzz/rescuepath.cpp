@@ -1,10 +1,7 @@
 #include "rescuepath.h"
 
-#include "disk/libdsk.h"
-#include "imagelist/imagerow.h"
-#include "rescue/batchrescue.h"
-#include "rescue/conversion.h"
-#include "tap/libtap.h"
+#include "app/logrender.h"
+#include "rescue/session.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -52,38 +49,27 @@ RescuePathResult runRescuePath(const QByteArray &bytes, const QString &scratchRo
 {
     RescuePathResult result;
     qint64 rendered = 0;
-    auto consume = [&](const QString &line) {
-        rendered += renderPlainLog(line).size() + renderHtmlLog(line).size();
+    auto consume = [&](const LogEntry &entry) {
+        rendered += logEntryPlain(entry).size() + logEntryHtmlLine(entry).size();
         ++result.logLines;
     };
 
-    libdsk dsk;
-    QObject::connect(&dsk, &libdsk::message, consume);
-    LoadOutcome outcome = loadImageData(dsk, bytes, QLatin1String(imageName));
-    dsk.reset();
-    if (!outcome.refusal.isEmpty())
-        consume(outcome.refusal);
-    result.accepted = outcome.accepted;
-    if (!outcome.accepted)
+    RescueSession session(consume);
+    LoadResult loaded = session.loadData(bytes, QLatin1String(imageName));
+    result.accepted = loaded.status == LoadResult::Status::Accepted;
+    if (!result.accepted)
         return result;
-    result.problem = rowProblem(outcome.row);
+    result.problem = rowProblem(loaded.row);
     if (!result.problem.isEmpty())
         return result;
 
-    ConversionJob job;
-    job.imageName = QLatin1String(imageName);
-    job.tracks = outcome.row.tracks;
-    job.tosText = formatText(outcome.row.format);
-    job.data = std::move(outcome.row.data);
-    job.map = std::move(outcome.row.map);
-    job.outputRoot = scratchRoot;
-    libtap tap;
-    const ConversionReport report = convertImage(job, tap, consume);
+    const DiskFormat format = loaded.row.format;
+    const ConversionReport report = session.convert(loaded.row, scratchRoot);
     result.converted = report.converted;
 
-    const bool layoutKnown = job.tosText == QLatin1String("A.2") || job.tosText == QLatin1String("A.4");
+    const bool layoutKnown = format == DiskFormat::TosA2 || format == DiskFormat::TosA4;
     if (report.converted != layoutKnown)
-        result.problem = QStringLiteral("converted %1 with layout %2").arg(report.converted).arg(job.tosText);
+        result.problem = QStringLiteral("converted %1 with layout %2").arg(report.converted).arg(formatText(format));
     else if (report.writeFailures != 0)
         result.problem = QStringLiteral("%1 outputs not written").arg(report.writeFailures);
     else

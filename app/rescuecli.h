@@ -1,0 +1,65 @@
+#pragma once
+
+#include "rescue/batchrescue.h"
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// malvore-rescue's front end: its command line, its usage text and how its
+// log and problems are printed. The rescue itself is the core's runBatch.
+
+enum class LogFormat { Plain, Html };
+
+struct BatchOptions
+{
+    QString outputRoot = QStringLiteral(".");
+    LogFormat logFormat = LogFormat::Plain;
+    bool quiet = false;
+    QStringList images;
+};
+
+struct ParsedArguments
+{
+    enum Action { Rescue, ShowHelp, ShowVersion, UsageError };
+    Action action = UsageError;
+    BatchOptions options;
+    QString error; // one line, for UsageError
+};
+
+// arguments: the command line without the program name.
+ParsedArguments parseBatchArguments(const QStringList &arguments);
+
+QString batchUsage();
+QString batchVersion();
+
+// Where the batch writes: log entries to out (unless quiet), problems and
+// errors to err.
+class BatchLog : public BatchListener
+{
+public:
+    BatchLog(LogFormat format, bool quiet, QTextStream &out, QTextStream &err);
+
+    void entry(const LogEntry &entry) override;
+    void problem(const BatchProblem &problem) override;
+    void error(const QString &text);
+    int errors() const { return errorCount; }
+
+private:
+    LogFormat format;
+    bool quiet;
+    QTextStream &out;
+    QTextStream &err;
+    int errorCount = 0;
+};
+
+// Exit statuses of the batch tool.
+enum BatchStatus { BatchAllRescued = 0, BatchSomeFailed = 1, BatchUsageError = 2 };
+
+// Rescues options.images into options.outputRoot; the result is a BatchStatus.
+int runBatchRescue(const BatchOptions &options, QTextStream &out, QTextStream &err);
+
+// The whole tool: parses arguments, prints help, version or usage errors,
+// and runs the rescue. The result is the process exit status.
+int batchRescueMain(const QStringList &arguments, QTextStream &out, QTextStream &err);

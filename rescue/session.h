@@ -1,0 +1,62 @@
+#pragma once
+
+#include "conversion.h"
+#include "disk/libdsk.h"
+#include "disk/logentry.h"
+#include "imagelist/imagerow.h"
+#include "tap/libtap.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+// What loading one image file came to.
+struct LoadResult
+{
+    enum class Status {
+        Accepted,   // row holds the image
+        Refused,    // loaded, but of a kind the rescue does not take (CP/M)
+        Unreadable, // no reader accepted the file
+    };
+    Status status = Status::Unreadable;
+    ImageRow row;
+    // The reader's entries after its "Opening file" entry, and the refusal:
+    // together they say why an image was not accepted.
+    QVector<LogEntry> reasons;
+};
+
+// What the conversion of a row needs, with its output root.
+ConversionJob conversionJob(const ImageRow &row, const QString &outputRoot);
+
+// The one Open -> Save driver, shared by the window, the batch tool and the
+// fuzz harness: it loads images into rows and converts rows into folders,
+// reporting every step as log entries to one sink.
+class RescueSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RescueSession(LogSink log, QObject *parent = nullptr);
+
+    LoadResult load(const QString &path);
+    LoadResult loadData(const QByteArray &bytes, const QString &name);
+
+    // The entry that opens a Save of count images.
+    void beginConversion(int count);
+    // Converts one row into its folder below outputRoot.
+    ConversionReport convert(const ImageRow &row, const QString &outputRoot);
+
+    // Entries go to log from now on.
+    void setLog(LogSink log) { sink = std::move(log); }
+
+    libdsk &reader() { return *dsk; }
+
+private:
+    template<typename Load>
+    LoadResult loadWith(Load loadImageFile);
+    void report(const LogEntry &entry);
+
+    LogSink sink;
+    libdsk *dsk;
+    libtap tap;
+    QVector<LogEntry> *readerEntries = nullptr;
+};

@@ -1,0 +1,50 @@
+#include "mappicture.h"
+
+#include "disk/geometry.h"
+#include "imagelist/imagerow.h"
+
+#include <QPainter>
+
+namespace {
+
+QImage emptyMapPicture(int tracks)
+{
+    QImage picture(86, 36, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 2, 84, 30);
+    const int width = tracks <= 49 ? 2 * tracks : tracks;
+    painter.fillRect(QRect(0, 2, width, 32), Qt::green);
+    return picture;
+}
+
+void markMissing(QImage &picture, int walkedSides, int track, int side, int position)
+{
+    const QRgb red = qRgb(255, 0, 0);
+    const QRect mark = walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2)
+                                        : QRect(track, 2 + 16 * side + position, 1, 1);
+    const QRect visible = mark.intersected(picture.rect());
+    for (int y = visible.top(); y <= visible.bottom(); ++y)
+        for (int x = visible.left(); x <= visible.right(); ++x)
+            picture.setPixel(x, y, red);
+}
+
+} // namespace
+
+QImage mapPicture(const ImageRow &row)
+{
+    QImage picture = emptyMapPicture(row.tracks);
+    const int walked = geometry::sidesWalked(row.tracks, row.sides);
+    if (walked == 0)
+        return picture;
+    const int perTrack = walked * geometry::sectorsPerSide;
+    for (int logical = 0; logical < row.map.size(); ++logical) {
+        if (row.map.at(logical) != 0)
+            continue;
+        markMissing(picture, walked, logical / perTrack, (logical / geometry::sectorsPerSide) % walked,
+                    logical % geometry::sectorsPerSide);
+    }
+    return picture;
+}
