@@ -1,6 +1,7 @@
 #include "imagebuilder.h"
 #include "mainwindow.h"
 #include "views/gfxview.h"
+#include "views/hexview.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
 #include <QToolBox>
 #include <QWheelEvent>
 
@@ -133,7 +133,7 @@ private:
     QGraphicsView *view() { return window->findChild<QGraphicsView *>(QStringLiteral("gfxView")); }
     QSlider *slider() { return window->findChild<QSlider *>(QStringLiteral("gfxShift")); }
     QLabel *shiftLabel() { return window->findChild<QLabel *>(QStringLiteral("gfxValue")); }
-    QFont spectrumFont() { return window->findChild<QTextEdit *>(QStringLiteral("hexView"))->font(); }
+    QFont spectrumFont() { return window->findChild<HexView *>(QStringLiteral("hexView"))->font(); }
 
     QByteArray imageData(int row = 0) { return table()->item(row, 3)->data(SectorDataRole).toByteArray(); }
 

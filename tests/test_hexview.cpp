@@ -1,17 +1,17 @@
 #include "imagebuilder.h"
 #include "mainwindow.h"
+#include "views/hexview.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextEdit>
 #include <QToolBox>
 
 #include <memory>
@@ -44,9 +44,8 @@ QString expectedLine(const QByteArray &data, int offset)
     return line.arg(characters);
 }
 
-// The whole document: one paragraph per sector holding its 16 lines and
-// two line breaks.
-QString expectedDocument(const QByteArray &data, int sectors)
+// The whole dump: per sector its 16 lines and two blank ones.
+QString expectedDump(const QByteArray &data, int sectors)
 {
     QStringList texts;
     for (int i = 0; i < sectors; ++i) {
@@ -110,22 +109,21 @@ private:
         return open({writeImage(QStringLiteral("one.dsk"), image.dsk())});
     }
 
-    QTextEdit *hexView() { return window->findChild<QTextEdit *>(QStringLiteral("hexView")); }
+    HexView *hexView() { return window->findChild<HexView *>(QStringLiteral("hexView")); }
     QTableWidget *table() { return window->findChild<QTableWidget *>(QStringLiteral("dskList")); }
-    QTextDocument *document() { return hexView()->document(); }
-    QString line(int block) { return document()->findBlockByNumber(block).text(); }
+    QString line(int n) { return hexView()->lineText(n); }
 
     QTableWidgetItem *mapCell(int row) { return table()->item(row, 3); }
 
-    // The document against the expected text, line by line, so that a
-    // failure names the first line that differs.
-    bool documentIs(const QString &expected, QString *why)
+    // The dump against the expected text, line by line, so that a failure
+    // names the first line that differs.
+    bool dumpIs(const QString &expected, QString *why)
     {
-        // Block texts as stored: the plain-text export would turn the
-        // user-defined graphic 0xA0 (a no-break space code) into a space.
+        // Line texts as shown, the user-defined graphic 0xA0 (a no-break
+        // space code) included.
         QStringList shown;
-        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
-            shown << block.text();
+        for (int n = 0; n < hexView()->lineCount(); ++n)
+            shown << line(n);
         const QStringList wanted = expected.split(QLatin1Char('\n'));
         for (int i = 0; i < qMin(shown.size(), wanted.size()); ++i) {
             if (shown.at(i) != wanted.at(i)) {
@@ -135,6 +133,39 @@ private:
         }
         *why = QStringLiteral("%1 lines, expected %2").arg(shown.size()).arg(wanted.size());
         return shown.size() == wanted.size();
+    }
+
+    // The viewport as painted.
+    QImage shot() { return hexView()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // Line n as it belongs at the top of the viewport, scrolled across by
+    // the horizontal scroll bar: its tint behind its text, in the view's font.
+    QImage expectedTopLine(int n)
+    {
+        HexView *view = hexView();
+        QImage image(view->viewport()->width(), view->lineHeight(), QImage::Format_RGB32);
+        image.fill(view->palette().color(QPalette::Base));
+        QPainter painter(&image);
+        painter.setFont(view->font());
+        painter.setPen(view->palette().color(QPalette::Text));
+        const QFontMetrics metrics(view->font());
+        const int x = HexView::margin - view->horizontalScrollBar()->value();
+        painter.fillRect(QRect(x, 0, metrics.horizontalAdvance(line(n)), image.height()), view->lineBackground(n));
+        painter.drawText(x, metrics.ascent(), line(n));
+        return image;
+    }
+
+    // The band of one line height at y in the viewport.
+    QImage lineShownAt(int y) { return shot().copy(0, y, hexView()->viewport()->width(), hexView()->lineHeight()); }
+    QImage topLineShown() { return lineShownAt(0); }
+
+    // A tint as it shows on the view's paper.
+    QRgb onPaper(const QColor &tint)
+    {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.fill(hexView()->palette().color(QPalette::Base));
+        QPainter(&image).fillRect(0, 0, 1, 1, tint);
+        return image.pixel(0, 0);
     }
 
     int rowNamed(const QString &name)
@@ -153,7 +184,7 @@ private slots:
     {
         openOne(uniformImage(1, 1, countingSector()));
         QCOMPARE(window->findChild<QToolBox *>(QStringLiteral("toolBox"))->currentIndex(), 1);
-        QCOMPARE(document()->blockCount(), 16 * 18);
+        QCOMPARE(hexView()->lineCount(), 16 * 18);
     }
 
     void firstAndLastLinesOfASector()
@@ -170,7 +201,7 @@ private slots:
         QVERIFY(line(15 * 18 + 15).startsWith(QStringLiteral("00ff0 \u00fe f0")));
     }
 
-    void wholeDocumentFollowsTheLineTemplate()
+    void wholeDumpFollowsTheLineTemplate()
     {
         QByteArray sector(256, '\0');
         for (int i = 0; i < 256; ++i)
@@ -179,7 +210,7 @@ private slots:
         const QByteArray data = mapCell(0)->data(SectorDataRole).toByteArray();
         QCOMPARE(data.size(), 16 * 256);
         QString why;
-        QVERIFY2(documentIs(expectedDocument(data, 16), &why), qPrintable(why));
+        QVERIFY2(dumpIs(expectedDump(data, 16), &why), qPrintable(why));
     }
 
     void exampleLineOfTheLetters()
@@ -234,23 +265,22 @@ private slots:
         for (int i = 0; i < 16; ++i) {
             const QRgb expected = map.at(i) ? good : bad;
             for (int l = 0; l < 16; ++l) {
-                const QTextBlock block = document()->findBlockByNumber(18 * i + l);
-                int covered = 0;
-                for (auto it = block.begin(); !it.atEnd(); ++it) {
-                    const QBrush background = it.fragment().charFormat().background();
-                    QCOMPARE(background.style(), Qt::SolidPattern);
-                    QCOMPARE(background.color().rgba(), expected);
-                    covered += it.fragment().length();
-                }
-                QCOMPARE(covered, block.text().size());
+                // One tint for the whole line (painted across its text).
+                const QColor background = hexView()->lineBackground(18 * i + l);
+                QVERIFY(background.isValid());
+                QCOMPARE(background.rgba(), expected);
+                const QString text = line(18 * i + l);
                 if (!map.at(i)) {
-                    QCOMPARE(block.text().mid(5),
+                    QCOMPARE(text.mid(5),
                              QStringLiteral(" \u00fe 00 00 00 00 \u00fe 00 00 00 00 \u00fe 00 00 00 00 "
                                             "\u00fe 00 00 00 00 \u00fe                 "));
                 } else {
-                    QVERIFY(block.text().endsWith(QStringLiteral("UUUUUUUUUUUUUUUU")));
+                    QVERIFY(text.endsWith(QStringLiteral("UUUUUUUUUUUUUUUU")));
                 }
             }
+            // The blank lines between sectors stay untinted.
+            QVERIFY(!hexView()->lineBackground(18 * i + 16).isValid());
+            QVERIFY(!hexView()->lineBackground(18 * i + 17).isValid());
         }
     }
 
@@ -264,10 +294,8 @@ private slots:
         mapCell(0)->setData(SectorMapRole, map);
         table()->clearSelection();
         table()->selectRow(0);
-        QCOMPARE(document()->blockCount(), 16 * 18);
-        auto tintOf = [this](int sector) {
-            return document()->findBlockByNumber(18 * sector + 3).begin().fragment().charFormat().background().color().rgba();
-        };
+        QCOMPARE(hexView()->lineCount(), 16 * 18);
+        auto tintOf = [this](int sector) { return hexView()->lineBackground(18 * sector + 3).rgba(); };
         QCOMPARE(tintOf(4), qRgba(64, 255, 64, 16));
         QCOMPARE(tintOf(5), qRgba(64, 255, 64, 16));
         QCOMPARE(tintOf(6), qRgba(255, 128, 128, 32));
@@ -284,18 +312,17 @@ private slots:
         openOne(uniformImage(1, 1, sector));
         const QByteArray data = mapCell(0)->data(SectorDataRole).toByteArray();
         QString why;
-        QVERIFY2(documentIs(expectedDocument(data, 16), &why), qPrintable(why));
+        QVERIFY2(dumpIs(expectedDump(data, 16), &why), qPrintable(why));
         QVERIFY(line(18 * 5).endsWith(QStringLiteral("<b>bold</b>&lt;!")));
-        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
-            for (auto it = block.begin(); !it.atEnd(); ++it)
-                QVERIFY(it.fragment().charFormat().fontWeight() <= QFont::Normal);
+        // Every line is drawn in the one font of the view: nothing turns bold.
+        QVERIFY(hexView()->font().weight() <= QFont::Normal);
     }
 
     void addressesGrowToSixDigits()
     {
         // 130 tracks on two sides: 4,160 sectors, past offset 0x100000.
         openOne(uniformImage(130, 2, countingSector()));
-        QCOMPARE(document()->blockCount(), 4160 * 18);
+        QCOMPARE(hexView()->lineCount(), 4160 * 18);
         QVERIFY(line(4095 * 18 + 15).startsWith(QStringLiteral("ffff0 \u00fe f0")));
         QVERIFY(line(4096 * 18).startsWith(QStringLiteral("100000 \u00fe 00 01")));
         QVERIFY(line(4159 * 18 + 15).startsWith(QStringLiteral("103ff0 \u00fe f0")));
@@ -313,7 +340,7 @@ private slots:
 
         table()->setCurrentCell(alphaRow, 0);
         QCoreApplication::processEvents();
-        QCOMPARE(document()->blockCount(), 16 * 18);
+        QCOMPARE(hexView()->lineCount(), 16 * 18);
         QVERIFY(line(0).startsWith(QStringLiteral("00000 \u00fe 41 41")));
 
         QScrollBar *scroll = hexView()->verticalScrollBar();
@@ -324,10 +351,95 @@ private slots:
         QCOMPARE(scroll->value(), 0);
         QCoreApplication::processEvents();
         QCOMPARE(scroll->value(), 0);
-        QCOMPARE(document()->blockCount(), 32 * 18);
+        QCOMPARE(hexView()->lineCount(), 32 * 18);
         QVERIFY(line(0).startsWith(QStringLiteral("00000 \u00fe 42 42")));
-        QVERIFY(!document()->toPlainText().contains(QStringLiteral("41 41")));
+        QVERIFY(!hexView()->toPlainText().contains(QStringLiteral("41 41")));
         QVERIFY(line(17 * 18 + 15).endsWith(QStringLiteral("BBBBBBBBBBBBBBBB")));
+    }
+
+    void linesNeverWrap()
+    {
+        openOne(uniformImage(1, 1, countingSector()));
+        HexView *view = hexView();
+        const int lineWidth = QFontMetrics(view->font()).horizontalAdvance(line(0));
+        const int contentWidth = lineWidth + 2 * HexView::margin;
+
+        window->resize(400, 800);
+        QCoreApplication::processEvents();
+        QVERIFY(view->viewport()->width() < lineWidth);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), contentWidth - view->viewport()->width());
+        QCOMPARE(view->lineCount(), 16 * 18);
+        QCOMPARE(view->verticalScrollBar()->maximum(),
+                 16 * 18 * view->lineHeight() + 2 * HexView::margin - view->viewport()->height());
+
+        window->resize(contentWidth + 600, 800);
+        QCoreApplication::processEvents();
+        QVERIFY(view->viewport()->width() >= contentWidth);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+    }
+
+    void paintsTheLinesScrolledTo()
+    {
+        openOne(uniformImage(2, 1, countingSector()));
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        HexView *view = hexView();
+        QCOMPARE(view->firstVisibleLine(), 0);
+        // At the top the margin stays above the first line.
+        QCOMPARE(lineShownAt(HexView::margin), expectedTopLine(0));
+
+        const int target = 18 * 20 + 5;
+        view->scrollToLine(target);
+        QCOMPARE(view->firstVisibleLine(), target);
+        QVERIFY(line(target).startsWith(QStringLiteral("01450 ")));
+        QCOMPARE(topLineShown(), expectedTopLine(target));
+        QVERIFY(topLineShown() != expectedTopLine(target + 1));
+
+        // Across to the character column, the same line still on top.
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        QVERIFY(view->horizontalScrollBar()->value() > 0);
+        QCOMPARE(topLineShown(), expectedTopLine(target));
+
+        // Part way into a line, by the scroll bar as a user drags it.
+        view->verticalScrollBar()->setValue(HexView::margin + 7 * view->lineHeight() + view->lineHeight() / 2);
+        QCOMPARE(view->firstVisibleLine(), 7);
+    }
+
+    void tintsAsPainted()
+    {
+        // Spaces in the character column leave its cells free of ink.
+        ImageBuilder image = uniformImage(1, 1, QByteArray(256, ' '));
+        image.removeSector(0, 0, 6);
+        openOne(image);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QByteArray map = mapCell(0)->data(SectorMapRole).toByteArray();
+        const int missing = map.indexOf('\0');
+        const int held = missing == 0 ? 1 : 0;
+        QVERIFY(missing >= 0 && map.at(held) != 0);
+
+        HexView *view = hexView();
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        const int textEnd = HexView::margin + QFontMetrics(view->font()).horizontalAdvance(line(0))
+                            - view->horizontalScrollBar()->value();
+        QVERIFY(textEnd + 2 < view->viewport()->width());
+        const int middle = view->lineHeight() / 2;
+        const QRgb paper = onPaper(Qt::transparent);
+        QVERIFY(onPaper(goodSectorColour) != paper);
+        QVERIFY(onPaper(badSectorColour) != paper);
+        QVERIFY(onPaper(goodSectorColour) != onPaper(badSectorColour));
+
+        view->scrollToLine(18 * held + 4);
+        QCOMPARE(shot().pixel(textEnd - 3, middle), onPaper(goodSectorColour));
+        QCOMPARE(shot().pixel(textEnd - 3, 0), onPaper(goodSectorColour));
+        QCOMPARE(shot().pixel(textEnd + 2, middle), paper);
+
+        view->scrollToLine(18 * missing + 4);
+        QCOMPARE(shot().pixel(textEnd - 3, middle), onPaper(badSectorColour));
+        QCOMPARE(shot().pixel(textEnd - 3, view->lineHeight() - 1), onPaper(badSectorColour));
+        QCOMPARE(shot().pixel(textEnd + 2, middle), paper);
+
+        // The blank lines after a sector keep the paper.
+        view->scrollToLine(18 * missing + 16);
+        QCOMPARE(shot().pixel(textEnd - 3, middle), paper);
     }
 };
 

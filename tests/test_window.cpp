@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "views/hexview.h"
 
 #include "disk/libdsk.h"
 #include "imagebuilder.h"
@@ -176,7 +177,7 @@ private slots:
         auto *toolBox = window.findChild<QToolBox *>("toolBox");
         window.openImages({path});
         QCOMPARE(toolBox->currentIndex(), 1);
-        const QString dump = window.findChild<QTextEdit *>("hexView")->toPlainText();
+        const QString dump = window.findChild<HexView *>("hexView")->toPlainText();
         QVERIFY2(dump.startsWith("00000 "), qPrintable(dump.left(40)));
         toolBox->setCurrentIndex(0);
         window.findChild<QTableWidget *>("dskList")->clearSelection();
@@ -218,7 +219,7 @@ private slots:
         for (uint c = 0x20; c <= 0xA4; ++c)
             QVERIFY2(font.supportsCharacter(c), qPrintable(QString::number(c, 16)));
         QVERIFY(font.supportsCharacter(0xFEu));
-        QCOMPARE(QFontInfo(window.findChild<QTextEdit *>("hexView")->font()).family(), QString("Spectrum"));
+        QCOMPARE(QFontInfo(window.findChild<HexView *>("hexView")->font()).family(), QString("Spectrum"));
     }
 
     void iconsLoadFromResources()

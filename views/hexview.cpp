@@ -1,9 +1,11 @@
 #include "hexview.h"
 
+#include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextEdit>
+#include <QStringList>
+
+#include <limits>
 
 const QColor goodSectorColour(64, 255, 64, 16);
 const QColor badSectorColour(255, 128, 128, 32);
@@ -19,19 +21,6 @@ void appendHexByte(QString &line, quint8 byte)
 {
     line += QLatin1Char(hexDigits[byte >> 4]);
     line += QLatin1Char(hexDigits[byte & 0xF]);
-}
-
-QString sectorText(const QByteArray &data, int sector)
-{
-    QString text;
-    text.reserve(16 * 80);
-    for (int l = 0; l < 16; ++l) {
-        if (l > 0)
-            text += QLatin1Char('\n');
-        text += hexDumpLine(data, sector * sectorSize + l * bytesPerLine);
-    }
-    text += QLatin1String("\n\n");
-    return text;
 }
 
 } // namespace
@@ -66,27 +55,149 @@ QString hexDumpLine(const QByteArray &data, int offset)
     return line;
 }
 
-void fillHexView(QTextEdit *view, const QByteArray &data, const QByteArray &map)
+HexView::HexView(QWidget *parent)
+    : QAbstractScrollArea(parent)
 {
-    view->clear();
-    // The same paragraphs and tints as one append per sector, built in one
-    // edit block through a cursor. Inserting through the cursor also keeps
-    // every sector plain text, whatever its bytes look like.
-    QTextDocument *document = view->document();
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-    // Emptying the document inside the block makes the block one change of
-    // the whole document, which the text view lays out lazily, page by page,
-    // instead of all 16 lines of every sector before returning.
-    document->clear();
-    QTextCharFormat format;
-    // One block per map entry; bytes the data lacks read as zero.
-    for (int i = 0; i < map.size(); ++i) {
-        format.setBackground(map.at(i) != 0 ? goodSectorColour : badSectorColour);
-        if (i > 0)
-            cursor.insertBlock();
-        cursor.insertText(sectorText(data, i), format);
+    measure();
+}
+
+void HexView::setData(const QByteArray &data, const QByteArray &map)
+{
+    this->data = data;
+    this->map = map;
+    measure();
+    verticalScrollBar()->setValue(0);
+}
+
+void HexView::clear()
+{
+    setData(QByteArray(), QByteArray());
+}
+
+int HexView::lineCount() const
+{
+    return map.size() * linesPerSector;
+}
+
+bool HexView::isDumpLine(int line) const
+{
+    return line >= 0 && line < lineCount() && line % linesPerSector < sectorSize / bytesPerLine;
+}
+
+QString HexView::lineText(int line) const
+{
+    if (!isDumpLine(line))
+        return QString();
+    return hexDumpLine(data, line / linesPerSector * sectorSize + line % linesPerSector * bytesPerLine);
+}
+
+QColor HexView::lineBackground(int line) const
+{
+    if (!isDumpLine(line))
+        return QColor();
+    return map.at(line / linesPerSector) != 0 ? goodSectorColour : badSectorColour;
+}
+
+QString HexView::toPlainText() const
+{
+    QStringList lines;
+    lines.reserve(lineCount());
+    for (int line = 0; line < lineCount(); ++line)
+        lines << lineText(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+int HexView::lineHeight() const
+{
+    return qMax(1, fontMetrics().height());
+}
+
+int HexView::firstVisibleLine() const
+{
+    const int line = (verticalScrollBar()->value() - margin) / lineHeight();
+    return qBound(0, line, qMax(0, lineCount() - 1));
+}
+
+void HexView::scrollToLine(int line)
+{
+    verticalScrollBar()->setValue(line <= 0 ? 0 : margin + line * lineHeight());
+}
+
+void HexView::measure()
+{
+    // The last sector has the longest addresses; with the fixed-pitch font
+    // every line of a sector is as wide as its first.
+    textWidth = 0;
+    if (!map.isEmpty()) {
+        const QFontMetrics metrics = fontMetrics();
+        textWidth = qMax(metrics.horizontalAdvance(lineText(0)),
+                         metrics.horizontalAdvance(lineText((map.size() - 1) * linesPerSector)));
     }
-    cursor.endEditBlock();
-    view->verticalScrollBar()->setValue(0);
+    updateScrollBars();
+    viewport()->update();
+}
+
+void HexView::updateScrollBars()
+{
+    auto fit = [](QScrollBar *bar, qint64 content, int page, int step) {
+        const qint64 range = qBound<qint64>(0, content - page, std::numeric_limits<int>::max());
+        bar->setRange(0, int(range));
+        bar->setPageStep(page);
+        bar->setSingleStep(step);
+    };
+    const QSize page = viewport()->size();
+    const qint64 height = lineCount() == 0 ? 0 : qint64(lineCount()) * lineHeight() + 2 * margin;
+    fit(verticalScrollBar(), height, page.height(), lineHeight());
+    fit(horizontalScrollBar(), textWidth == 0 ? 0 : textWidth + 2 * margin, page.width(),
+        fontMetrics().averageCharWidth());
+}
+
+void HexView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::Text));
+    const QFontMetrics metrics = fontMetrics();
+    const int height = lineHeight();
+    const int top = verticalScrollBar()->value() - margin;
+    const int left = margin - horizontalScrollBar()->value();
+    const QRect exposed = event->rect();
+    const int first = qMax(0, (top + exposed.top()) / height);
+    const int last = qMin(lineCount(), (top + exposed.bottom()) / height + 1);
+    for (int line = first; line < last; ++line) {
+        if (!isDumpLine(line))
+            continue;
+        const QString text = lineText(line);
+        const int y = line * height - top;
+        painter.fillRect(QRect(left, y, metrics.horizontalAdvance(text), height), lineBackground(line));
+        painter.drawText(left, y + metrics.ascent(), text);
+    }
+}
+
+void HexView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void HexView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        measure();
+}
+
+void HexView::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::MoveToStartOfDocument || event->key() == Qt::Key_Home)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    else if (event == QKeySequence::MoveToEndOfDocument || event->key() == Qt::Key_End)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+void fillHexView(HexView *view, const QByteArray &data, const QByteArray &map)
+{
+    view->setData(data, map);
 }

@@ -5,11 +5,13 @@
 // peak memory of one case does not hide another's) and prints a table.
 // "ours" is the window's own updateHexView / updateGfxView; "naive" builds
 // the same views the plain way: one QTextEdit::append per sector with
-// setTextBackgroundColor, and one pixmap of the whole picture with one
-// QGraphicsTextItem per cell row.
+// setTextBackgroundColor (in a text view put in the hex view's place), and
+// one pixmap of the whole picture with one QGraphicsTextItem per cell row.
+// "hex-select" is what a user waits for: from selecting the image's row,
+// with the Log page in front, until the HexView page is shown and painted.
 //
 //   bench_views [--runs N]
-//   bench_views --case hex|gfx-full|gfx-picture --variant ours|naive --image FILE [--runs N]
+//   bench_views --case hex|hex-select|gfx-full|gfx-picture --variant ours|naive --image FILE [--runs N]
 
 #include "imagebuilder.h"
 #include "mainwindow.h"
@@ -23,6 +25,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
+#include <QLayout>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -140,6 +143,7 @@ struct Result
     double laidOutMs = 0;   // first run: until the whole document is laid out
     long baseKb = 0;        // resident size before the first run
     long peakKb = 0;        // peak resident size during the first run, its painting and layout
+    long afterKb = 0;       // resident size once the first run is painted and laid out
     bool rendered = false;  // the visible part shows ink and paper
 };
 
@@ -172,7 +176,7 @@ int runCase(const QString &kind, const QString &variant, const QString &imagePat
     window.show();
     auto *table = window.findChild<QTableWidget *>(QStringLiteral("dskList"));
     auto *toolBox = window.findChild<QToolBox *>(QStringLiteral("toolBox"));
-    auto *hexView = window.findChild<QTextEdit *>(QStringLiteral("hexView"));
+    auto *hexView = window.findChild<QAbstractScrollArea *>(QStringLiteral("hexView"));
     auto *gfxView = window.findChild<QGraphicsView *>(QStringLiteral("gfxView"));
 
     // Open with the GfxView page in front: the selection then draws the
@@ -187,14 +191,38 @@ int runCase(const QString &kind, const QString &variant, const QString &imagePat
     const QByteArray data = table->item(0, 3)->data(SectorDataRole).toByteArray();
     const QByteArray map = table->item(0, 3)->data(SectorMapRole).toByteArray();
 
-    const bool hex = kind == QLatin1String("hex");
+    const bool select = kind == QLatin1String("hex-select");
+    const bool hex = kind == QLatin1String("hex") || select;
     const bool full = kind == QLatin1String("gfx-full");
     const bool naive = variant == QLatin1String("naive");
+    if (select && naive) {
+        std::fprintf(stderr, "hex-select measures the window only\n");
+        return 2;
+    }
     NaiveGfx naiveGfx;
     naiveGfx.view = gfxView;
     naiveGfx.font = hexView->font();
 
-    if (hex) {
+    // The naive dump goes to a text view of its own in the hex view's place.
+    QTextEdit *naiveText = nullptr;
+    if (hex && naive) {
+        naiveText = new QTextEdit;
+        naiveText->setReadOnly(true);
+        naiveText->setUndoRedoEnabled(false);
+        naiveText->setFont(hexView->font());
+        delete hexView->parentWidget()->layout()->replaceWidget(hexView, naiveText);
+        hexView->hide();
+        hexView = naiveText;
+    }
+
+    if (select) {
+        // The Log page in front and no row selected, without the window
+        // showing anything on the way.
+        const QSignalBlocker tableBlocker(table);
+        const QSignalBlocker toolBoxBlocker(toolBox);
+        table->clearSelection();
+        toolBox->setCurrentIndex(0);
+    } else if (hex) {
         // Bring the page to the front without the window filling it.
         const QSignalBlocker blocker(toolBox);
         toolBox->setCurrentIndex(1);
@@ -204,10 +232,21 @@ int runCase(const QString &kind, const QString &variant, const QString &imagePat
     QCoreApplication::processEvents();
 
     std::function<void(int)> operation;
-    if (hex && naive)
-        operation = [&](int) { naiveHexView(hexView, data, map); };
-    else if (hex)
+    if (select) {
+        operation = [&](int run) {
+            if (run > 0) {
+                const QSignalBlocker tableBlocker(table);
+                const QSignalBlocker toolBoxBlocker(toolBox);
+                table->clearSelection();
+                toolBox->setCurrentIndex(0);
+            }
+            table->selectRow(0);
+        };
+    } else if (hex && naive) {
+        operation = [&](int) { naiveHexView(naiveText, data, map); };
+    } else if (hex) {
         operation = [&](int) { window.updateHexView(); };
+    }
     else if (full && naive)
         operation = [&](int) { naiveGfx.update(data, 0, false); };
     else if (full)
@@ -231,16 +270,17 @@ int runCase(const QString &kind, const QString &variant, const QString &imagePat
     QCoreApplication::processEvents();
     QImage shot = shown->grab().toImage();
     result.settledMs = timer.nsecsElapsed() / 1e6;
-    // The text view goes on laying out the rest of the document in steps
+    // A text view goes on laying out the rest of the document in steps
     // while the event loop runs; asking for the last block's place does
     // all of it at once.
-    if (hex) {
-        QTextDocument *document = hexView->document();
+    if (auto *text = qobject_cast<QTextEdit *>(hexView); text && hex) {
+        QTextDocument *document = text->document();
         document->documentLayout()->blockBoundingRect(document->lastBlock());
         QCoreApplication::processEvents();
     }
     result.laidOutMs = timer.nsecsElapsed() / 1e6;
     result.peakKb = statusKb("VmHWM");
+    result.afterKb = statusKb("VmRSS");
 
     QElapsedTimer repaint;
     repaint.start();
@@ -259,8 +299,9 @@ int runCase(const QString &kind, const QString &variant, const QString &imagePat
         QCoreApplication::processEvents();
     }
 
-    std::printf("%.1f %.1f %.1f %.1f %ld %ld %d %.1f\n", result.firstMs, result.bestMs, result.settledMs,
-                result.renderMs, result.baseKb, result.peakKb, result.rendered ? 1 : 0, result.laidOutMs);
+    std::printf("%.1f %.1f %.1f %.1f %ld %ld %d %.1f %ld\n", result.firstMs, result.bestMs, result.settledMs,
+                result.renderMs, result.baseKb, result.peakKb, result.rendered ? 1 : 0, result.laidOutMs,
+                result.afterKb);
     std::fflush(stdout);
     return 0;
 }
@@ -294,8 +335,8 @@ int runAll(const QString &self, int runs)
     QTextStream out(stdout);
     out << "| image | case | variant | call, first (ms) | call, best of " << runs
         << " (ms) | until painted (ms) | until laid out (ms) | repaint of the visible part (ms) "
-           "| resident before (MB) | extra peak (MB) | visible part drawn |\n";
-    out << "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---|\n";
+           "| resident before (MB) | extra peak (MB) | extra resident after (MB) | visible part drawn |\n";
+    out << "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
     out.flush();
     for (int tracks : {80, 255}) {
         const QString path = dir.filePath(QStringLiteral("bench%1.dsk").arg(tracks));
@@ -304,8 +345,10 @@ int runAll(const QString &self, int runs)
             return 2;
         file.close();
         const QString image = QStringLiteral("%1 tracks x 2 sides (%2 sectors)").arg(tracks).arg(tracks * 32);
-        for (const char *kind : {"hex", "gfx-full", "gfx-picture"}) {
+        for (const char *kind : {"hex", "hex-select", "gfx-full", "gfx-picture"}) {
             for (const char *variant : {"naive", "ours"}) {
+                if (kind == QLatin1String("hex-select") && variant == QLatin1String("naive"))
+                    continue;
                 QProcess child;
                 child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
                 child.start(self, {QStringLiteral("--case"), QLatin1String(kind), QStringLiteral("--variant"),
@@ -315,14 +358,14 @@ int runAll(const QString &self, int runs)
                 const QStringList f = QString::fromLatin1(child.readAllStandardOutput()).split(
                     QLatin1Char(' '), Qt::SkipEmptyParts);
                 out << "| " << image << " | " << kind << " | " << variant << " | ";
-                if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || f.size() < 8) {
-                    out << "failed (exit " << child.exitCode() << ") | | | | | | | |\n";
+                if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || f.size() < 9) {
+                    out << "failed (exit " << child.exitCode() << ") | | | | | | | | |\n";
                 } else {
-                    const double extraMb = (f[5].toLong() - f[4].toLong()) / 1024.0;
-                    out << f[0] << " | " << f[1] << " | " << f[2] << " | " << f[7].trimmed() << " | " << f[3] << " | "
-                        << QString::number(f[4].toLong() / 1024.0, 'f', 1) << " | "
-                        << QString::number(extraMb, 'f', 1) << " | " << (f[6].trimmed() == "1" ? "yes" : "NO")
-                        << " |\n";
+                    auto mb = [](long kb) { return QString::number(kb / 1024.0, 'f', 1); };
+                    const long baseKb = f[4].toLong();
+                    out << f[0] << " | " << f[1] << " | " << f[2] << " | " << f[7] << " | " << f[3] << " | "
+                        << mb(baseKb) << " | " << mb(f[5].toLong() - baseKb) << " | "
+                        << mb(f[8].trimmed().toLong() - baseKb) << " | " << (f[6] == "1" ? "yes" : "NO") << " |\n";
                 }
                 out.flush();
             }
