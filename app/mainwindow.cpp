@@ -233,6 +233,7 @@ void MainWindow::on_action_Save_triggered()
             rows.append(row);
     }
     ui->toolBox->setCurrentIndex(0);
+    session->startRun();
     session->beginConversion(rows.size());
     for (int row : rows)
         convertImage(row);

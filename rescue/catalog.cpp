@@ -73,6 +73,7 @@ QVector<TosFile> catalogFiles(const QByteArray &catalog)
         if (owner >= 1 && owner <= 15)
             name = QStringLiteral("%1_").arg(owner, 2, 16, QLatin1Char('0')) + name;
         TosFile file;
+        file.catalogName = name;
         file.name = safeFileName(name);
         file.key = withoutBit7(entryBytes(catalog, entry, 1, 11));
         files.append(file);

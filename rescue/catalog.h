@@ -11,7 +11,8 @@ constexpr int catalogEntries = 128;
 // One catalog file during a conversion.
 struct TosFile
 {
-    QString name;   // output name without the type extension
+    QString catalogName; // the name as the catalog gives it: what the log, the header and the tape show
+    QString name;        // the same made safe for a path, without the type extension
     QByteArray key; // entry bytes 1..11, bit 7 cleared
     int length = 0;
     QByteArray blocks;

@@ -41,13 +41,16 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     report.converted = true;
 
     OutputWriter out(log);
-    RescueState state{job.data, job.map, imageFolderPath(job.outputRoot, job.imageName), tap, out, log};
+    const QString folderName = job.folderName.isEmpty() ? safeImageName(job.imageName) : job.folderName;
+    RescueState state{job.data, job.map, job.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), tap, out, log};
     // Every sector of the map has its 256 bytes, whatever the caller gave.
     const qint64 wanted = qint64(state.map.size()) * geometry::sectorSize;
     if (state.data.size() < wanted)
         state.data.append(QByteArray(int(wanted - state.data.size()), '\0'));
     const bool large = geometry::isLargeDisk(job.tracks);
     out.makeFolder(state.folder);
+    // The image's archive keeps its name: it is claimed before any file.
+    const QString archive = out.claim(state.folder, folderName, QStringLiteral(".tap"), {});
 
     tap.clear();
     const QByteArray catalog = catalogBytes(state.data, variant);
@@ -59,7 +62,7 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
         file.data = QByteArray();
         ++report.catalogFiles;
     }
-    out.writeTap(tap, state.folder + safeImageName(job.imageName) + QStringLiteral(".tap"));
+    out.writeTap(tap, state.folder + archive);
 
     report.lostBlocks = recoverLostBlocks(state);
     report.failures = out.failures();

@@ -18,6 +18,9 @@ struct ConversionJob
     QByteArray data;
     QByteArray map;
     QString outputRoot = QStringLiteral(".");
+    // The image folder's name below the root, and the archive's; empty:
+    // the image name made safe.
+    QString folderName;
 };
 
 struct ConversionReport

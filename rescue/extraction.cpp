@@ -34,12 +34,25 @@ void logFile(const RescueState &state, const TosFile &file)
         : QStringLiteral(" %1 possible false-positive(s) sector(s)").arg(file.falsePositives);
     if (file.badCount > 0)
         state.log(LogEntry::warning().text(QStringLiteral("file %1 has %2 bad sector(s) %3")
-                                               .arg(file.name, QString::number(file.badCount), falsePositives)));
+                                               .arg(file.catalogName, QString::number(file.badCount), falsePositives)));
     else
-        state.log(LogEntry::info().text(QStringLiteral("file %1 %2").arg(file.name, falsePositives)));
+        state.log(LogEntry::info().text(QStringLiteral("file %1 %2").arg(file.catalogName, falsePositives)));
 }
 
 } // namespace
+
+void addToArchive(RescueState &state, const QString &name, const QByteArray &body, int typeByte,
+                  const HeaderInfo &header)
+{
+    // Programs and code go to the tape; a body longer than a tape block is
+    // left out of it, and the log says so.
+    const bool tapeType = typeByte == 0 || typeByte == 3;
+    if (state.tap.addFile(name, body, typeByte, header.param1, header.param2) < 0 && tapeType)
+        state.log(LogEntry::warning().text(
+            QStringLiteral("%1 left out of the tape archive: %2 bytes are too long for a tape block")
+                .arg(name)
+                .arg(body.size())));
+}
 
 bool isFilledWith(const char *bytes, int size, char value)
 {
@@ -94,7 +107,9 @@ void extractFile(RescueState &state, TosFile &file)
 
     file.typeByte = file.data.isEmpty() ? 0 : static_cast<quint8>(file.data.at(0));
     const FileType type = fileTypeOf(file.typeByte);
-    const QString outputName = file.name + type.extension;
+    // The catalog's own name is data: the header and the tape show it as it
+    // is; only the path on disk is mended.
+    const QString shownName = file.catalogName + type.extension;
     const int word1 = wordAt(file.data, 1);
     const int word3 = wordAt(file.data, 3);
     const int word5 = wordAt(file.data, 5);
@@ -104,12 +119,15 @@ void extractFile(RescueState &state, TosFile &file)
     else
         file.headerSize = type.headerSize;
 
+    const QStringList companions = file.headerSize > 0 ? QStringList{QStringLiteral(".inf")} : QStringList();
+    const QString outputName = state.out.claim(state.folder, file.name, type.extension, companions);
+
     HeaderInfo header{QString(), 0, 0};
     if (file.headerSize > 0) {
         const QString hex = headerHex(file.data, 0, file.headerSize, true);
         header = file.headerSize == 7
-            ? describeBasic(outputName, hex, word1, word3, word5, "varaddr: ")
-            : describeHeader5(outputName, type.word, hex, word3, word1);
+            ? describeBasic(shownName, hex, word1, word3, word5, "varaddr: ")
+            : describeHeader5(shownName, type.word, hex, word3, word1);
         if (!file.badList.isEmpty())
             header.text += QStringLiteral("\nbad sec : ") + file.badList;
         state.out.writeFile(state.folder + outputName + QStringLiteral(".inf"), header.text.toUtf8());
@@ -119,6 +137,5 @@ void extractFile(RescueState &state, TosFile &file)
     const QByteArray body = bodyLength < 0 ? file.data.mid(file.headerSize)
                                            : file.data.mid(file.headerSize, int(bodyLength));
     state.out.writeFile(state.folder + outputName, body);
-    state.tap.addFile(outputName.left(outputName.size() - 4), body, file.typeByte, header.param1,
-                      header.param2);
+    addToArchive(state, file.catalogName, body, file.typeByte, header);
 }

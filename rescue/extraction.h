@@ -39,6 +39,11 @@ HeaderInfo describeBasic(const QString &name, const QString &hex, int start, int
 HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const QString &hex, int start,
                            int length);
 
+// Adds a file to the image's tape archive; says so in the log when it
+// cannot (too long for a tape block).
+void addToArchive(RescueState &state, const QString &name, const QByteArray &body, int typeByte,
+                  const HeaderInfo &header);
+
 // True when all size bytes equal value; stops at the first that does not.
 bool isFilledWith(const char *bytes, int size, char value);
 

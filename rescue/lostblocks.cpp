@@ -24,7 +24,9 @@ QString sectorNumber(int sector)
 
 void saveSingleSector(RescueState &state, int sector, const QByteArray &bytes)
 {
-    const QString path = state.folder + QStringLiteral("sector_%1.dat").arg(sectorNumber(sector));
+    const QString name = state.out.claim(state.folder, QStringLiteral("sector_%1").arg(sectorNumber(sector)),
+                                         QStringLiteral(".dat"), {QStringLiteral(".tap")});
+    const QString path = state.folder + name;
     state.out.writeFile(path, bytes);
     state.tap.addCode(QStringLiteral("sector%1").arg(sectorNumber(sector)), bytes, 0x8000);
     state.out.writeTap(state.tap, path + QStringLiteral(".tap"));
@@ -34,7 +36,8 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
 {
     const qint64 off = qint64(sector) * sectorSize;
     const FileType type = fileTypeOf(typeByte);
-    const QString name = QStringLiteral("sector_%1").arg(sectorNumber(sector)) + type.extension;
+    const QString stem = QStringLiteral("sector_%1").arg(sectorNumber(sector));
+    const QString name = stem + type.extension;
     const QString hex = headerHex(state.data, off, headerSize, false);
     const int word1 = wordAt(state.data, off + 1);
     const int word3 = wordAt(state.data, off + 3);
@@ -43,12 +46,13 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
     const HeaderInfo header = typeByte == 0
         ? describeBasic(name, hex, word1, length, word5, "vars   : ")
         : describeHeader5(name, type.word, hex, word3, length);
-    state.out.writeFile(state.folder + name + QStringLiteral(".inf"), header.text.toUtf8());
+    const QString path = state.folder
+        + state.out.claim(state.folder, stem, type.extension, {QStringLiteral(".inf"), QStringLiteral(".tap")});
+    state.out.writeFile(path + QStringLiteral(".inf"), header.text.toUtf8());
     const QByteArray body = state.data.mid(int(off) + headerSize, length);
-    state.out.writeFile(state.folder + name, body);
-    state.tap.addFile(QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, header.param1,
-                      header.param2);
-    state.out.writeTap(state.tap, state.folder + name + QStringLiteral(".tap"));
+    state.out.writeFile(path, body);
+    addToArchive(state, QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, header);
+    state.out.writeTap(state.tap, path + QStringLiteral(".tap"));
 }
 
 } // namespace

@@ -62,7 +62,22 @@ void RescueSession::beginConversion(int count)
 ConversionReport RescueSession::convert(const ImageRow &row, const QString &outputRoot)
 {
     report(LogEntry::info().lineBreak().text(QStringLiteral("Image ")).strong(row.name).text(QStringLiteral(" :")));
-    return convertImage(conversionJob(row, outputRoot), tap, [this](const LogEntry &entry) { report(entry); });
+    ConversionJob job = conversionJob(row, outputRoot);
+    if (catalogVariant(row.format) != 0)
+        job.folderName = claimFolder(safeImageName(row.name));
+    return convertImage(job, tap, [this](const LogEntry &entry) { report(entry); });
+}
+
+QString RescueSession::claimFolder(const QString &wanted)
+{
+    QString folder = wanted;
+    for (int n = 2; claimedFolders.contains(folder); ++n)
+        folder = wanted + QStringLiteral("~%1").arg(n);
+    claimedFolders.insert(folder);
+    if (folder != wanted)
+        report(LogEntry::warning().text(
+            QStringLiteral("The folder %1 holds another image of this run; saved into %2").arg(wanted, folder)));
+    return folder;
 }
 
 ConversionJob conversionJob(const ImageRow &row, const QString &outputRoot)

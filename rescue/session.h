@@ -7,6 +7,7 @@
 #include "tap/libtap.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -40,9 +41,12 @@ public:
     LoadResult load(const QString &path);
     LoadResult loadData(const QByteArray &bytes, const QString &name);
 
+    // A new run (one Save, one batch): image folders are claimed anew.
+    void startRun() { claimedFolders.clear(); }
     // The entry that opens a Save of count images.
     void beginConversion(int count);
-    // Converts one row into its folder below outputRoot.
+    // Converts one row into its folder below outputRoot; an image whose
+    // folder another image of this run took gets a folder of its own.
     ConversionReport convert(const ImageRow &row, const QString &outputRoot);
 
     // Entries go to log from now on.
@@ -54,9 +58,11 @@ private:
     template<typename Load>
     LoadResult loadWith(Load loadImageFile);
     void report(const LogEntry &entry);
+    QString claimFolder(const QString &wanted);
 
     LogSink sink;
     libdsk *dsk;
     libtap tap;
     QVector<LogEntry> *readerEntries = nullptr;
+    QSet<QString> claimedFolders; // image folders of this run
 };

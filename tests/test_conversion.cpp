@@ -660,7 +660,7 @@ private slots:
         const QString folder = blocker + "/below/IMG/";
         QCOMPARE(log.lines.size(), 10);
         QVERIFY2(log.lines.at(0).startsWith("Cannot write " + blocker + "/below/IMG"), qPrintable(log.lines.at(0)));
-        QCOMPARE(log.lines.mid(1),
+        QCOMPARE(withoutReasons(log.lines.mid(1)),
                  QStringList({"file CODE ", "Cannot write " + folder + "CODE.cod.inf",
                               "Cannot write " + folder + "CODE.cod", "file RAW ",
                               "Cannot write " + folder + "RAW.dat", "Cannot write " + folder + "IMG.tap",
@@ -684,7 +684,7 @@ private slots:
         libtap tap;
         LogLines log;
         convertImage(job, tap, log.sink());
-        QCOMPARE(log.lines, QStringList({"file CODE ", "Cannot write " + folder + "CODE.cod", "file RAW ",
+        QCOMPARE(withoutReasons(log.lines), QStringList({"file CODE ", "Cannot write " + folder + "CODE.cod", "file RAW ",
                                          "Found 0 lost block(s)"}));
         QVERIFY(readFile(folder + "CODE.cod.inf").startsWith("File   : CODE.cod\n"));
         QCOMPARE(readFile(folder + "RAW.dat"), plainSector('W', 2).left(100));
