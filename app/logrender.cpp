@@ -6,8 +6,20 @@ namespace {
 
 constexpr int ruleWidth = 40;
 
+bool isControl(QChar c)
+{
+    const ushort u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
+QString hexCode(QChar c)
+{
+    return QStringLiteral("%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+}
+
 // '<' and '&' are all that can start markup; '>' stays as it is, so fixed
-// texts read the same in every rendering.
+// texts read the same in every rendering. Control characters become
+// character references: never raw in a log a terminal may show.
 QString escaped(const QString &text)
 {
     QString out;
@@ -17,22 +29,12 @@ QString escaped(const QString &text)
             out += QLatin1String("&lt;");
         else if (c == QLatin1Char('&'))
             out += QLatin1String("&amp;");
+        else if (isControl(c) && c != QLatin1Char('\n'))
+            out += QLatin1String("&#x") + hexCode(c) + QLatin1Char(';');
         else
             out += c;
     }
     return out;
-}
-
-// Names on a disk can hold anything; control characters must not reach a
-// terminal, where they could move the cursor or change its settings.
-QChar printable(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u == '\t')
-        return c;
-    if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
-        return QLatin1Char('?');
-    return c;
 }
 
 class PlainLines
@@ -40,14 +42,8 @@ class PlainLines
 public:
     void text(const QString &text)
     {
-        for (const QChar c : text) {
-            if (c == QLatin1Char('\n')) {
-                newLine();
-                continue;
-            }
-            current += printable(c);
-            afterRule = false;
-        }
+        current += escapedControls(text);
+        afterRule = false;
     }
 
     void newLine()
@@ -80,6 +76,19 @@ private:
 };
 
 } // namespace
+
+QString escapedControls(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isControl(c))
+            out += QLatin1String("\\x") + hexCode(c);
+        else
+            out += c;
+    }
+    return out;
+}
 
 QString logEntryHtml(const LogEntry &entry)
 {

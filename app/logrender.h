@@ -15,7 +15,12 @@ QString logEntryHtml(const LogEntry &entry);
 // becomes the two characters \n.
 QString logEntryHtmlLine(const LogEntry &entry);
 
+// Names on a disk can hold anything; control characters (below 0x20, 0x7F
+// and C1) must not reach a terminal, where they could move the cursor or
+// retitle the window: each becomes \xHH.
+QString escapedControls(const QString &text);
+
 // The entry for a terminal: a break starts a new line, a rule is a line of
-// 40 '-' of its own, control characters are neutralised. No trailing
+// 40 '-' of its own, control characters are escaped. No trailing
 // newline; the result may hold several lines.
 QString logEntryPlain(const LogEntry &entry);

@@ -92,7 +92,10 @@ void MainWindow::message(const QString &html)
 
 void MainWindow::logEntry(const LogEntry &entry)
 {
-    appendLog(logEntryHtml(entry));
+    if (entry.isWriteFailure())
+        appendLog(QStringLiteral("<span style=\"color:#c00000\">%1</span>").arg(logEntryHtml(entry)));
+    else
+        appendLog(logEntryHtml(entry));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -235,8 +238,24 @@ void MainWindow::on_action_Save_triggered()
     ui->toolBox->setCurrentIndex(0);
     session->startRun();
     session->beginConversion(rows.size());
+    QVector<LogEntry::WriteFailure> failures;
     for (int row : rows)
-        convertImage(row);
+        failures += convertImage(row).failures;
+    if (!failures.isEmpty())
+        reportWriteFailures(failures);
+}
+
+void MainWindow::reportWriteFailures(const QVector<LogEntry::WriteFailure> &failures)
+{
+    // Not modal to the program: the log stays readable behind it, and a
+    // Save All over many images is not held up.
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Not everything was saved"),
+                                tr("%n output(s) could not be written.", nullptr, failures.size()), QMessageBox::Ok,
+                                this);
+    box->setObjectName(QStringLiteral("writeFailures"));
+    box->setInformativeText(tr("The first: %1\n%2").arg(failures.first().path, failures.first().reason));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainWindow::on_actionSave_All_triggered()
@@ -245,12 +264,12 @@ void MainWindow::on_actionSave_All_triggered()
     on_action_Save_triggered();
 }
 
-void MainWindow::convertImage(int row)
+ConversionReport MainWindow::convertImage(int row)
 {
     const ImageRow image = imageRowAt(row);
     if (image.name.isNull() && image.map.isNull())
-        return;
-    session->convert(image, outputRoot);
+        return ConversionReport();
+    return session->convert(image, outputRoot);
 }
 
 ImageRow MainWindow::imageRowAt(int row) const

@@ -9,6 +9,7 @@
 
 #include "disk/logentry.h"
 #include "imagelist/imagerow.h"
+#include "rescue/conversion.h"
 
 class QGraphicsScene;
 class QGraphicsItem;
@@ -39,7 +40,7 @@ public:
     // and selects the first accepted image.
     void openImages(const QStringList &paths);
     // Converts one table row into its image folder below the output root.
-    void convertImage(int row);
+    ConversionReport convertImage(int row);
 
     void updateHexView();
     void updateGfxView(int shift, bool keep);
@@ -73,6 +74,7 @@ private:
     ImageRow imageRowAt(int row) const;
     void appendLog(const QString &text);
     void showSelectedPage();
+    void reportWriteFailures(const QVector<LogEntry::WriteFailure> &failures);
 
     int currentPage = 0;
     bool sliderPressed = false;

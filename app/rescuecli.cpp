@@ -206,7 +206,7 @@ void BatchLog::error(const QString &text)
     ++errorCount;
     // Keep the two streams in order on a terminal that shows both.
     out.flush();
-    err << programName << ": " << text << '\n';
+    err << programName << ": " << escapedControls(text) << '\n';
     err.flush();
 }
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <sys/stat.h>
 
 using geometry::sectorSize;
 using geometry::sectorsPerSide;
@@ -26,8 +27,36 @@ libdsk::libdsk(QObject *parent)
     qRegisterMetaType<LogEntry>();
 }
 
+namespace {
+
+// What a path names when it is not a regular file (following links), or an
+// empty string. A FIFO or a device is never opened: opening or reading one
+// can wait forever.
+QString irregularKind(const QString &path)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return QString();
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(status.st_mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISSOCK(status.st_mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a device");
+}
+
+} // namespace
+
 int libdsk::open(const QString &path)
 {
+    const QString irregular = irregularKind(path);
+    if (!irregular.isEmpty()) {
+        reset();
+        reportOpening(QFileInfo(path).completeBaseName());
+        report(LogEntry::error().text(QStringLiteral("Not a regular file (%1); not read.").arg(irregular)));
+        return -6;
+    }
     QByteArray bytes;
     QFile file(path);
     bool tooLarge = false;
@@ -51,10 +80,15 @@ int libdsk::openData(const QByteArray &bytes, const QString &baseName)
     return load(bytes, baseName, bytes.size() > maxFileSize);
 }
 
-int libdsk::load(const QByteArray &bytes, const QString &baseName, bool tooLarge)
+void libdsk::reportOpening(const QString &baseName)
 {
     report(LogEntry::info().lineBreak().rule().text(QStringLiteral("Opening file \"")).strongEmphasis(baseName).text(
         QStringLiteral("\"")));
+}
+
+int libdsk::load(const QByteArray &bytes, const QString &baseName, bool tooLarge)
+{
+    reportOpening(baseName);
     reset();
     if (tooLarge) {
         report(LogEntry::error().text(QStringLiteral("File too large for a disk image.")));
@@ -80,10 +114,7 @@ QByteArray libdsk::sector(int n) const
     const SectorRef &ref = sectorTable.at(n);
     if (ref.offset < 0)
         return QByteArray();
-    QByteArray bytes = rawData.mid(ref.offset, ref.length);
-    if (bytes.size() < sectorSize)
-        bytes.append(QByteArray(sectorSize - bytes.size(), '\0'));
-    return bytes;
+    return storedBytes(ref.offset, ref.length);
 }
 
 int libdsk::linearNumber(int track, int side, int sectorId) const
@@ -127,6 +158,14 @@ void libdsk::reset()
     sides = 0;
     diskType = 0;
     sectorCount = 0;
+}
+
+QByteArray libdsk::storedBytes(int offset, int length) const
+{
+    QByteArray bytes = rawData.mid(offset, length);
+    if (bytes.size() < sectorSize)
+        bytes.append(QByteArray(sectorSize - bytes.size(), '\0'));
+    return bytes;
 }
 
 quint8 libdsk::byteAt(int pos) const
@@ -218,6 +257,17 @@ bool libdsk::storeSector(int track, int side, int sectorId, int offset, int leng
     // Nothing is read beyond the end of the file: such a sector stays bad.
     if (offset < 0 || length <= 0 || offset + length > rawData.size())
         return false;
+    // A sector listed twice counts once and keeps its first copy; a copy
+    // with other data is a misread id, which the log must tell.
+    if (sectorTable[n].offset >= 0) {
+        if (storedBytes(sectorTable[n].offset, sectorTable[n].length) != storedBytes(offset, length))
+            report(LogEntry::warning().text(
+                QStringLiteral("Track %1 side %2: sector id %3 is listed twice with different data; the first copy is kept")
+                    .arg(track)
+                    .arg(side)
+                    .arg(sectorId)));
+        return false;
+    }
     sectorTable[n].offset = offset;
     sectorTable[n].length = length;
     return true;

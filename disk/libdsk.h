@@ -61,6 +61,9 @@ private:
     bool storeSector(int track, int side, int sectorId, int offset, int length);
 
     quint8 byteAt(int pos) const;
+    // A stored sector's 256 bytes, a short one padded with zeros.
+    QByteArray storedBytes(int offset, int length) const;
+    void reportOpening(const QString &baseName);
     QString textAt(int pos, int maxLength) const;
 
     QByteArray rawData;

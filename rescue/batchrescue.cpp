@@ -56,7 +56,7 @@ private:
         BatchProblem problem;
         problem.imagePath = path;
         const QFileInfo file(path);
-        if (result.status == LoadResult::Status::Unreadable && (!file.isFile() || !file.isReadable())) {
+        if (result.status == LoadResult::Status::Unreadable && (!file.exists() || !file.isReadable())) {
             problem.kind = BatchProblem::Kind::Unreadable;
             return problem;
         }

@@ -260,9 +260,11 @@ private slots:
         QTest::newRow("two rules") << LogEntry(info).rule().rule() << rule + "\n" + rule << "<hr><hr>";
         QTest::newRow("break after rule") << LogEntry(info).rule().lineBreak().text("x") << rule + "\n\nx"
                                           << "<hr><br>x";
-        QTest::newRow("newline starts a line") << LogEntry(info).text("one\ntwo") << "one\ntwo" << "one\\ntwo";
-        QTest::newRow("control characters neutralised")
-            << LogEntry(info).text(QString("a\x1b[31mb\rc\td")) << "a?[31mb?c\td" << QString("a\x1b[31mb\rc\td");
+        QTest::newRow("newline in a name stays on the line")
+            << LogEntry(info).text("one\ntwo") << "one\\x0atwo" << "one\\ntwo";
+        QTest::newRow("control characters escaped")
+            << LogEntry(info).text(QString("a\x1b[31mb\rc\td\x7f") + QChar(0x9b))
+            << "a\\x1b[31mb\\x0dc\\x09d\\x7f\\x9b" << "a&#x1b;[31mb&#x0d;c&#x09;d&#x7f;&#x9b;";
     }
 
     void plainRendering()

@@ -137,5 +137,20 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <source>Disk Images (*.dsk)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Not everything was saved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n output(s) could not be written.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The first: %1
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

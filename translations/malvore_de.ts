@@ -143,5 +143,22 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <source>Disk Images (*.dsk)</source>
         <translation>Disketten-Abbilder (*.dsk)</translation>
     </message>
+    <message>
+        <source>Not everything was saved</source>
+        <translation>Nicht alles wurde gespeichert</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n output(s) could not be written.</source>
+        <translation>
+            <numerusform>%n Ausgabedatei konnte nicht geschrieben werden.</numerusform>
+            <numerusform>%n Ausgabedateien konnten nicht geschrieben werden.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The first: %1
+%2</source>
+        <translation>Die erste: %1
+%2</translation>
+    </message>
 </context>
 </TS>
