@@ -196,7 +196,7 @@ void BatchLog::problem(const BatchProblem &problem)
         error(QStringLiteral("%1: TOS layout unknown; not converted").arg(image));
         break;
     case BatchProblem::Kind::WriteFailed:
-        error(QStringLiteral("%1: cannot write %2").arg(image, problem.failure.path));
+        error(QStringLiteral("%1: cannot write %2: %3").arg(image, problem.failure.path, problem.failure.reason));
         break;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "rescue/batchrescue.h"
 
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,7 @@ class QTextStream;
 // log and problems are printed. The rescue itself is the core's runBatch.
 
 enum class LogFormat { Plain, Html };
+Q_DECLARE_METATYPE(LogFormat)
 
 struct BatchOptions
 {

@@ -62,7 +62,9 @@ bool OutputWriter::writeFile(const QString &path, const QByteArray &bytes)
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
         return fail(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
+    // A short write (a full disk, a file size limit) shows only when the
+    // buffer is flushed; commit() alone would still rename the cut file.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return fail(path, reason);

@@ -15,3 +15,9 @@ malvore_add_test(test_fuzz_regressions test_fuzz_regressions.cpp fuzz/rescuepath
 target_include_directories(test_fuzz_regressions PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
 target_compile_definitions(test_fuzz_regressions PRIVATE
   MALVORE_REGRESSIONS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions")
+
+# Nothing lost, nothing overwritten: hostile names, links, full files, odd inputs.
+malvore_add_test(test_safeoutput test_safeoutput.cpp batchtestutil.h)
+target_link_libraries(test_safeoutput PRIVATE tosdisk)
+add_dependencies(test_safeoutput malvore-rescue)
+target_compile_definitions(test_safeoutput PRIVATE MALVORE_RESCUE_PATH="$<TARGET_FILE:malvore-rescue>")
