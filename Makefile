@@ -15,7 +15,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only the window and what it links: the tests are for `make test`.
+run: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target malvore
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); cannot show the window." >&2; \
 	  exit 1; \
