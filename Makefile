@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test asan rescue fuzz bench clean
+.PHONY: deps configure build run test asan rescue fuzz bench package clean
 
 deps:
 	@scripts/install-deps
@@ -15,7 +15,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only the window and what it links: the tests are for `make test`.
+run: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target malvore
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); cannot show the window." >&2; \
 	  exit 1; \
@@ -39,6 +41,15 @@ fuzz: deps
 
 bench: build
 	@BUILD=$(BUILD) bench/run-throughput
+
+# The Debian package of the programs, checked by lintian; in $(BUILD).
+package:
+	@scripts/install-deps package
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target malvore malvore-rescue
+	@rm -f $(BUILD)/malvore_*.deb
+	@cd $(BUILD) && cpack -G DEB >cpack.log || { cat cpack.log >&2; exit 1; }
+	@tests/test_package.sh $(BUILD)/malvore_*.deb
 
 clean:
 	@rm -rf $(BUILD) build-asan build-fuzz

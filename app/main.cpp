@@ -15,6 +15,10 @@ int main(int argc, char *argv[])
     installTranslators(QLocale::system());
     auto *window = new MainWindow;
     window->show();
+    // Images named on the command line, as the launcher's %F hands them over.
+    const QStringList images = QCoreApplication::arguments().mid(1);
+    if (!images.isEmpty())
+        window->openImages(images);
     const int result = app.exec();
     delete window;
     return result;

@@ -1,5 +1,7 @@
 // Writes the benchmark's disk images: 80-track double-sided TOS disks about
-// 70% full, A.2 and A.4 alternating, each with its own contents.
+// 70% full, A.2 and A.4 alternating, each with its own contents. Standard DSK
+// with every track block of the header's size, as other readers (dsktrans)
+// expect; a track that lost a sector is padded.
 #include "tosdisk.h"
 
 #include <QDir>
@@ -22,7 +24,8 @@ int main(int argc, char *argv[])
     const int fill = argc > 5 ? std::atoi(argv[5]) : 70;
     QDir().mkpath(folder);
     for (int i = 0; i < count; ++i) {
-        const tosdisk::Disk disk = tosdisk::sampleDisk(tracks, sides, i % 2 == 0, quint32(1000 + i), fill);
+        tosdisk::Disk disk = tosdisk::sampleDisk(tracks, sides, i % 2 == 0, quint32(1000 + i), fill);
+        disk.padTracks = true;
         const QByteArray bytes = tosdisk::build(disk);
         QFile file(QDir(folder).filePath(QStringLiteral("bench-%1.dsk").arg(i, 3, 10, QLatin1Char('0'))));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {

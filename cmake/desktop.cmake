@@ -1,6 +1,7 @@
-# Desktop integration: launcher, AppStream metadata, icons, translations and
-# an uninstall target. Included from the top-level CMakeLists.txt after the
-# batch tool, so the targets defined there are known here.
+# Desktop integration: launcher, AppStream metadata, MIME type, icons,
+# translations and an uninstall target. Included from the top-level
+# CMakeLists.txt after the batch tool, so the targets defined there are known
+# here.
 
 set(MALVORE_APP_ID org.kestrin.malvore)
 set(MALVORE_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/desktop)
@@ -19,6 +20,11 @@ install(FILES ${MALVORE_DESKTOP_DIR}/${MALVORE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/${MALVORE_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The DSK image type the launcher declares (MimeType=); the shared MIME
+# database has none for *.dsk.
+install(FILES ${MALVORE_DESKTOP_DIR}/${MALVORE_APP_ID}.mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME ${MALVORE_APP_ID}.xml)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/gfx/icon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${MALVORE_APP_ID}.svg)

@@ -102,6 +102,7 @@ public:
                 for (int s = 0; s < disk.sides; ++s)
                     image.removeTrack(t, s);
         }
+        image.setPadTracks(disk.padTracks);
         return disk.extended ? image.edsk() : image.dsk();
     }
 

@@ -24,6 +24,7 @@ struct Disk
     int sides = 1;
     bool a2 = false;       // catalog at sectors 64..79 instead of 0..15
     bool extended = false; // Extended DSK container instead of DSK
+    bool padTracks = false; // DSK: a short track still takes the header's track size
     int storedTracks = -1; // tracks actually in the file; -1: all of them
     QByteArray label = "RESCUE";
     QVector<File> files;
