@@ -58,14 +58,17 @@ ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, D
     // Filled in place: missing sectors stay zero, read ones are copied over.
     row.data = QByteArray(total * sectorSize, '\0');
     row.map = QByteArray(total, '\0');
+    row.states = QByteArray(total, char(SectorState::Missing));
     char *data = row.data.data();
     char *map = row.map.data();
     for (int t = 0; t < dsk.tracks; ++t) {
         for (int s = 0; s < walked; ++s) {
             for (int i = 0; i < sectorsPerSide; ++i) {
                 const int logical = (t * walked + s) * sectorsPerSide + i;
-                if (dsk.copySector(t, s, physicalId(format, logical, i), data + logical * sectorSize))
+                if (dsk.copySector(t, s, physicalId(format, logical, i), data + logical * sectorSize)) {
                     map[logical] = char(1);
+                    row.states[logical] = char(SectorState::Good);
+                }
             }
         }
     }

@@ -9,6 +9,13 @@
 
 class libdsk;
 
+// What the controller's record says of one sector.
+enum class SectorState : char {
+    Missing = 0,
+    Good = 1,
+    Suspect = 2, // data present, but a data error was reported, copies differ or it is partial
+};
+
 // Everything an image-table row holds about one accepted image.
 struct ImageRow
 {
@@ -19,6 +26,12 @@ struct ImageRow
     DiskFormat format = DiskFormat::Unknown;
     QByteArray data; // 256 bytes per sector, logical order, zeros if not read
     QByteArray map;  // one byte per sector: 1 read, 0 not read
+    QByteArray states; // one SectorState per sector, logical order
+
+    SectorState state(int logical) const
+    {
+        return logical >= 0 && logical < states.size() ? SectorState(states.at(logical)) : SectorState::Missing;
+    }
 };
 
 Q_DECLARE_METATYPE(ImageRow)
