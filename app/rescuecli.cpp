@@ -56,7 +56,8 @@ QString spelledOption(const QString &name)
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-const QStringList valueOptions = {QStringLiteral("output"), QStringLiteral("log-format")};
+const QStringList valueOptions = {QStringLiteral("output"), QStringLiteral("log-format"),
+                                  QStringLiteral("write-image")};
 
 // A value option at position i whose value is missing: the last argument,
 // an empty joined value, or followed by another option (a forgotten value,
@@ -86,7 +87,11 @@ ParsedArguments parseBatchArguments(const QStringList &arguments)
     const QCommandLineOption quiet(QStringLiteral("quiet"));
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption logFormat(QStringLiteral("log-format"), QString(), QStringLiteral("FORMAT"));
-    parser.addOptions({help, version, quiet, output, logFormat});
+    const QCommandLineOption salvage(QStringLiteral("salvage"));
+    const QCommandLineOption merge(QStringLiteral("merge"));
+    const QCommandLineOption report(QStringLiteral("report"));
+    const QCommandLineOption writeImage(QStringLiteral("write-image"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, quiet, output, logFormat, salvage, merge, report, writeImage});
 
     // The first problem or request on the line decides: help and version
     // win over what follows them, an option error met first is reported.
@@ -135,9 +140,19 @@ ParsedArguments parseBatchArguments(const QStringList &arguments)
         if (!parseLogFormat(value, options.logFormat))
             return usageError(QStringLiteral("unknown log format \"%1\" (plain or html)").arg(value));
     }
+    options.mode.salvage = parser.isSet(salvage);
+    options.mode.merge = parser.isSet(merge);
+    options.mode.writeReport = parser.isSet(report);
+    if (parser.isSet(writeImage)) {
+        options.mode.bestImage = parser.values(writeImage).constLast();
+        if (options.mode.bestImage.isEmpty())
+            return usageError(QStringLiteral("missing value for --write-image"));
+    }
     options.images = parser.positionalArguments();
     if (options.images.isEmpty())
         return usageError(QStringLiteral("no image given"));
+    if (!options.mode.bestImage.isEmpty() && options.images.size() > 1 && !options.mode.merge)
+        return usageError(QStringLiteral("--write-image takes one image, or several with --merge"));
     parsed.action = ParsedArguments::Rescue;
     return parsed;
 }
@@ -152,6 +167,17 @@ QString batchUsage()
         "  --log-format FORMAT   plain (default): the log rendered for a terminal;\n"
         "                        html: each log line as the window receives it\n"
         "  --quiet               print nothing but errors\n"
+        "  --salvage             read damaged sectors too: a weak sector (several\n"
+        "                        differing copies) as the byte-wise majority of its\n"
+        "                        copies; sectors with a data error, differing copies\n"
+        "                        or a short length are suspect, counted and listed\n"
+        "  --merge               the images are reads of one disk: merge them sector\n"
+        "                        by sector and rescue the result once, into the\n"
+        "                        folder named after the first (implies --salvage)\n"
+        "  --write-image FILE    write the salvaged or merged disk as an Extended DSK\n"
+        "                        (implies --salvage)\n"
+        "  --report              write NAME.sectors.csv and NAME.files.csv into each\n"
+        "                        image folder\n"
         "  --help                show this help and exit\n"
         "  --version             show the version and exit\n"
         "Exit status: 0 every image rescued; 1 an image refused, not converted or\n"
@@ -213,7 +239,7 @@ void BatchLog::error(const QString &text)
 int runBatchRescue(const BatchOptions &options, QTextStream &out, QTextStream &err)
 {
     BatchLog log(options.logFormat, options.quiet, out, err);
-    runBatch(options.images, options.outputRoot, log);
+    runBatch(options.images, options.outputRoot, log, options.mode);
     out.flush();
     return log.errors() > 0 ? BatchSomeFailed : BatchAllRescued;
 }

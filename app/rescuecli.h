@@ -20,6 +20,7 @@ struct BatchOptions
     LogFormat logFormat = LogFormat::Plain;
     bool quiet = false;
     QStringList images;
+    BatchMode mode;
 };
 
 struct ParsedArguments

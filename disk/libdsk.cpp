@@ -1,6 +1,7 @@
 #include "libdsk.h"
 
 #include "geometry.h"
+#include "physicaldisk.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,6 +81,38 @@ int libdsk::openData(const QByteArray &bytes, const QString &baseName)
     return load(bytes, baseName, bytes.size() > maxFileSize);
 }
 
+int libdsk::openPhysical(const PhysicalDisk &disk)
+{
+    reset();
+    if (disk.sides < 1 || disk.sides > 2 || disk.tracks < 1 || disk.tracks > 255)
+        return -6;
+    rawData = disk.data;
+    tracks = disk.tracks;
+    sides = disk.sides;
+    sectorCount = tracks * sides * sectorsPerSide;
+    diskType = tracks > 50 ? 3 : (sides == 1 ? 1 : 2);
+    sectorTable = QVector<SectorRef>(sectorCount);
+    int taken = 0;
+    for (int t = 0; t < tracks; ++t) {
+        for (int s = 0; s < sides; ++s) {
+            for (int id = 0; id < sectorsPerSide; ++id) {
+                const int state = disk.state(t, s, id);
+                if (state == 0)
+                    continue;
+                const int n = linearNumber(t, s, id);
+                if (n < 0 || n >= sectorCount)
+                    continue;
+                SectorRef &ref = sectorTable[n];
+                ref.offset = PhysicalDisk::place(t, s, id) * sectorSize;
+                ref.length = sectorSize;
+                ref.dataError = state == 2;
+                ++taken;
+            }
+        }
+    }
+    return sectorCount - taken;
+}
+
 void libdsk::reportOpening(const QString &baseName)
 {
     report(LogEntry::info().lineBreak().rule().text(QStringLiteral("Opening file \"")).strongEmphasis(baseName).text(
@@ -145,9 +178,59 @@ bool libdsk::copySector(int track, int side, int sectorId, char *out) const
     if (ref.offset < 0)
         return false;
     // storeSector keeps only references that lie inside the file bytes.
+    if (ref.copies > 1) {
+        for (int i = 0; i < sectorSize; ++i)
+            out[i] = char(majorityByte(ref, i));
+        return true;
+    }
     std::memcpy(out, rawData.constData() + ref.offset, size_t(ref.length));
     std::memset(out + ref.length, 0, size_t(sectorSize - ref.length));
     return true;
+}
+
+int libdsk::majorityByte(const SectorRef &ref, int position) const
+{
+    // The value most copies hold; of values held equally often, the one the
+    // earliest copy holds.
+    const char *bytes = rawData.constData() + ref.offset + position;
+    int best = 0;
+    int bestCount = 0;
+    for (int c = 0; c < ref.copies; ++c) {
+        int count = 0;
+        for (int d = 0; d < ref.copies; ++d)
+            count += bytes[d * sectorSize] == bytes[c * sectorSize];
+        if (count > bestCount) {
+            bestCount = count;
+            best = c;
+        }
+    }
+    return static_cast<quint8>(bytes[best * sectorSize]);
+}
+
+int libdsk::sectorState(int track, int side, int sectorId) const
+{
+    const int n = linearNumber(track, side, sectorId);
+    if (n < 0 || n >= sectorCount || n >= sectorTable.size() || sectorTable.at(n).offset < 0)
+        return 0;
+    const SectorRef &ref = sectorTable.at(n);
+    const bool suspect = ref.dataError || ref.copiesDiffer || ref.length < sectorSize;
+    return suspect ? 2 : 1;
+}
+
+int libdsk::agreeingCopies(int track, int side, int sectorId) const
+{
+    const int n = linearNumber(track, side, sectorId);
+    if (n < 0 || n >= sectorCount || n >= sectorTable.size() || sectorTable.at(n).offset < 0)
+        return 0;
+    const SectorRef &ref = sectorTable.at(n);
+    if (ref.copies == 1)
+        return 1;
+    char value[sectorSize];
+    copySector(track, side, sectorId, value);
+    int agreeing = 0;
+    for (int c = 0; c < ref.copies; ++c)
+        agreeing += std::memcmp(rawData.constData() + ref.offset + c * sectorSize, value, sectorSize) == 0;
+    return agreeing;
 }
 
 void libdsk::reset()
@@ -241,12 +324,12 @@ void libdsk::setGeometry()
     report(LogEntry::info().text(QStringLiteral("sectors (calculated): %1").arg(sectorCount)));
 }
 
-bool libdsk::trackHeaderAt(int pos)
+bool libdsk::trackHeaderAt(int pos) const
 {
     return textAt(pos, 10) == QLatin1String(trackSignature);
 }
 
-bool libdsk::storeSector(int track, int side, int sectorId, int offset, int length)
+bool libdsk::storeSector(int track, int side, int sectorId, int offset, int length, int copies, bool dataError)
 {
     // An entry whose linear number falls outside the table (an id of 16 or
     // more, a track or side beyond the header) is ignored: not stored, not
@@ -255,7 +338,7 @@ bool libdsk::storeSector(int track, int side, int sectorId, int offset, int leng
     if (n < 0 || n >= sectorCount)
         return false;
     // Nothing is read beyond the end of the file: such a sector stays bad.
-    if (offset < 0 || length <= 0 || offset + length > rawData.size())
+    if (offset < 0 || length <= 0 || qint64(offset) + qint64(length) * copies > rawData.size())
         return false;
     // A sector listed twice counts once and keeps its first copy; a copy
     // with other data is a misread id, which the log must tell.
@@ -268,8 +351,14 @@ bool libdsk::storeSector(int track, int side, int sectorId, int offset, int leng
                     .arg(sectorId)));
         return false;
     }
-    sectorTable[n].offset = offset;
-    sectorTable[n].length = length;
+    SectorRef &ref = sectorTable[n];
+    ref.offset = offset;
+    ref.length = length;
+    ref.copies = copies;
+    ref.dataError = dataError;
+    for (int c = 1; c < copies && !ref.copiesDiffer; ++c)
+        ref.copiesDiffer = std::memcmp(rawData.constData() + offset, rawData.constData() + offset + c * sectorSize,
+                                       sectorSize) != 0;
     return true;
 }
 
@@ -331,6 +420,33 @@ int libdsk::parseDsk()
     return sectorCount - taken;
 }
 
+bool libdsk::weakTracksAcceptable(int blockCount) const
+{
+    int pos = headerSize;
+    for (int i = 0; i < blockCount && 0x34 + i < headerSize; ++i) {
+        const int entry = byteAt(0x34 + i);
+        if (entry > 17) {
+            if (!trackHeaderAt(pos))
+                return false;
+            // Large because of weak sectors: at least one, and no sector of
+            // another size.
+            const int count = byteAt(pos + 0x15);
+            bool weakSeen = false;
+            for (int j = 0; j < count; ++j) {
+                const int info = pos + 0x18 + 8 * j;
+                const int length = byteAt(info + 6) | (byteAt(info + 7) << 8);
+                if (length > sectorSize && (byteAt(info + 3) != 1 || length % sectorSize != 0))
+                    return false;
+                weakSeen = weakSeen || length > sectorSize;
+            }
+            if (!weakSeen)
+                return false;
+        }
+        pos += entry * sectorSize;
+    }
+    return true;
+}
+
 int libdsk::parseEdsk()
 {
     if (textAt(0, 21) != QLatin1String(edskSignature))
@@ -346,7 +462,9 @@ int libdsk::parseEdsk()
     int largest = 0;
     for (int i = 0; i < blockCount; ++i)
         largest = qMax(largest, tableEntry(i));
-    if (blockCount > 0 && largest - 1 > 16) {
+    // A track block above 4352 bytes is refused unless what makes it large
+    // are weak sectors: several 256-byte copies of one sector.
+    if (blockCount > 0 && largest - 1 > 16 && !weakTracksAcceptable(blockCount)) {
         report(LogEntry::error().text(QStringLiteral("Not a TOS disk : found track > 4096B")));
         return -2;
     }
@@ -385,10 +503,16 @@ int libdsk::parseEdsk()
             if (info + 8 > fileSize)
                 break;
             const int length = byteAt(info + 6) | (byteAt(info + 7) << 8);
+            // ST1 bit 5 and ST2 bit 5: the data failed its CRC.
+            const bool dataError = (byteAt(info + 4) & 0x20) || (byteAt(info + 5) & 0x20);
             // Length 0: the sector has no data. Up to 256: taken, a short
-            // one padded with zeros. Above 256: bad.
+            // one padded with zeros. Above 256: bad, but in salvage mode a
+            // multiple of 256 with N = 1 holds copies of a weak sector.
+            const bool weak = salvage && length > sectorSize && length % sectorSize == 0 && byteAt(info + 3) == 1;
             if (length > 0 && length <= sectorSize
-                && storeSector(track, side, byteAt(info + 2), dataPos, length))
+                && storeSector(track, side, byteAt(info + 2), dataPos, length, 1, dataError))
+                ++taken;
+            else if (weak && storeSector(track, side, byteAt(info + 2), dataPos, sectorSize, length / sectorSize, dataError))
                 ++taken;
             dataPos += length;
         }

@@ -52,6 +52,7 @@ ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, D
     row.sides = dsk.sides;
     row.badSectors = badSectors;
     row.format = format;
+    row.salvage = dsk.salvaging();
 
     const int walked = sidesWalked(dsk.tracks, dsk.sides);
     const int total = dsk.tracks * walked * sectorsPerSide;
@@ -59,20 +60,36 @@ ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, D
     row.data = QByteArray(total * sectorSize, '\0');
     row.map = QByteArray(total, '\0');
     row.states = QByteArray(total, char(SectorState::Missing));
+    row.agreement = QByteArray(total, '\0');
+    row.supplier = QByteArray(total, '\0');
     char *data = row.data.data();
     char *map = row.map.data();
     for (int t = 0; t < dsk.tracks; ++t) {
         for (int s = 0; s < walked; ++s) {
             for (int i = 0; i < sectorsPerSide; ++i) {
                 const int logical = (t * walked + s) * sectorsPerSide + i;
-                if (dsk.copySector(t, s, physicalId(format, logical, i), data + logical * sectorSize)) {
+                const int id = physicalId(format, logical, i);
+                if (dsk.copySector(t, s, id, data + logical * sectorSize)) {
                     map[logical] = char(1);
-                    row.states[logical] = char(SectorState::Good);
+                    row.states[logical] = char(dsk.sectorState(t, s, id));
+                    row.agreement[logical] = char(qMin(255, dsk.agreeingCopies(t, s, id)));
+                    row.supplier[logical] = char(1);
                 }
             }
         }
     }
     return row;
+}
+
+SectorPlace sectorPlace(const ImageRow &row, int logical)
+{
+    SectorPlace place;
+    const int walked = qMax(1, sidesWalked(row.tracks, row.sides));
+    const int position = logical % sectorsPerSide;
+    place.track = logical / (walked * sectorsPerSide);
+    place.side = (logical / sectorsPerSide) % walked;
+    place.sectorId = physicalId(row.format, logical, position);
+    return place;
 }
 
 QString formatText(DiskFormat format)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 class libdsk;
 
@@ -27,6 +28,13 @@ struct ImageRow
     QByteArray data; // 256 bytes per sector, logical order, zeros if not read
     QByteArray map;  // one byte per sector: 1 read, 0 not read
     QByteArray states; // one SectorState per sector, logical order
+    // Built in salvage mode: suspect sectors are counted and listed.
+    bool salvage = false;
+    // Per sector: how many reads or copies agreed on its value, and which
+    // read supplied it (1 = the first; 0 where missing).
+    QByteArray agreement;
+    QByteArray supplier;
+    QStringList reads; // the names of the reads, the first supplier first
 
     SectorState state(int logical) const
     {
@@ -39,6 +47,15 @@ Q_DECLARE_METATYPE(ImageRow)
 // Number of sides that enter the logical order: images of fewer than
 // 50 tracks contribute side 0 only.
 int sidesWalked(int tracks, int sides);
+
+// Where a logical sector of a row lies on the disk.
+struct SectorPlace
+{
+    int track = 0;
+    int side = 0;
+    int sectorId = 0;
+};
+SectorPlace sectorPlace(const ImageRow &row, int logical);
 
 // Reads every sector of the loaded image in logical order.
 ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, DiskFormat format);

@@ -17,17 +17,30 @@ struct HeldConversion
 class BatchRun
 {
 public:
-    BatchRun(const QString &outputRoot, BatchListener &listener)
+    BatchRun(const QString &outputRoot, BatchListener &listener, const BatchMode &mode)
         : outputRoot(outputRoot)
         , listener(listener)
+        , mode(mode)
         , session([this](const LogEntry &entry) { this->listener.entry(entry); })
     {
+        RescueOptions options;
+        options.salvage = mode.salvage || mode.merge || !mode.bestImage.isEmpty();
+        options.writeReport = mode.writeReport;
+        session.setOptions(options);
     }
 
     int run(const QStringList &images)
     {
-        for (const QString &path : images)
-            loadAndConvert(path);
+        if (mode.merge) {
+            LoadResult merged = session.merge(images);
+            for (const auto &read : merged.refusedReads)
+                report(refusal(read.first, LoadResult{LoadResult::Status::Unreadable, {}, read.second, {}, {}}));
+            if (merged.status != LoadResult::Status::Unreadable || merged.refusedReads.isEmpty())
+                convertLoaded(images.value(0), merged);
+        } else {
+            for (const QString &path : images)
+                convertLoaded(path, session.load(path));
+        }
         session.setLog([this](const LogEntry &entry) { this->listener.entry(entry); });
         session.beginConversion(held.size());
         for (const HeldConversion &conversion : held)
@@ -36,12 +49,18 @@ public:
     }
 
 private:
-    void loadAndConvert(const QString &path)
+    void convertLoaded(const QString &path, const LoadResult &result)
     {
-        LoadResult result = session.load(path);
         if (result.status != LoadResult::Status::Accepted) {
             report(refusal(path, result));
             return;
+        }
+        if (!mode.bestImage.isEmpty()) {
+            BatchProblem problem;
+            problem.kind = BatchProblem::Kind::WriteFailed;
+            problem.imagePath = path;
+            if (!session.writeBestImage(result.physical, mode.bestImage, &problem.failure))
+                report(problem);
         }
         HeldConversion conversion;
         conversion.path = path;
@@ -93,6 +112,7 @@ private:
 
     const QString outputRoot;
     BatchListener &listener;
+    const BatchMode mode;
     RescueSession session;
     QVector<HeldConversion> held;
     int problems = 0;
@@ -100,7 +120,7 @@ private:
 
 } // namespace
 
-int runBatch(const QStringList &images, const QString &outputRoot, BatchListener &listener)
+int runBatch(const QStringList &images, const QString &outputRoot, BatchListener &listener, const BatchMode &mode)
 {
-    return BatchRun(outputRoot, listener).run(images);
+    return BatchRun(outputRoot, listener, mode).run(images);
 }

@@ -35,5 +35,14 @@ public:
     virtual void problem(const BatchProblem &problem) = 0;
 };
 
+struct BatchMode
+{
+    bool salvage = false;     // suspect sectors; weak sectors by majority
+    bool merge = false;       // all images are reads of one disk, rescued once
+    bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
+    QString bestImage;        // where to write the salvaged or merged disk, if anywhere
+};
+
 // Rescues images into outputRoot; the result is the number of problems.
-int runBatch(const QStringList &images, const QString &outputRoot, BatchListener &listener);
+int runBatch(const QStringList &images, const QString &outputRoot, BatchListener &listener,
+             const BatchMode &mode = BatchMode());

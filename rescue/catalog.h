@@ -23,6 +23,8 @@ struct TosFile
     int badCount = 0;
     int falsePositives = 0;
     QString badList;
+    int suspectCount = 0;
+    QString suspectList;
     int headerSize = 0;
 };
 

@@ -4,6 +4,7 @@
 #include "disk/geometry.h"
 #include "extraction.h"
 #include "lostblocks.h"
+#include "report.h"
 #include "tap/libtap.h"
 
 int catalogVariant(DiskFormat format)
@@ -48,6 +49,18 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     if (state.data.size() < wanted)
         state.data.append(QByteArray(int(wanted - state.data.size()), '\0'));
     const bool large = geometry::isLargeDisk(job.tracks);
+    report.folder = state.folder;
+    state.salvage = job.salvage;
+    state.states = job.states;
+    if (job.collectDetails || job.writeReport) {
+        for (int i = 0; i < state.map.size(); ++i)
+            report.sectorOwners << QString();
+        const int catalogStart = variant == 2 ? geometry::systemSectors : 0;
+        for (int i = catalogStart; i < catalogStart + geometry::catalogSectors && i < state.map.size(); ++i)
+            report.sectorOwners[i] = QStringLiteral("catalog");
+        state.files = &report.files;
+        state.owners = &report.sectorOwners;
+    }
     out.makeFolder(state.folder);
     // The image's archive keeps its name: it is claimed before any file.
     const QString archive = out.claim(state.folder, folderName, QStringLiteral(".tap"), {});
@@ -65,6 +78,12 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     out.writeTap(tap, state.folder + archive);
 
     report.lostBlocks = recoverLostBlocks(state);
+    if (job.writeReport) {
+        out.writeFile(state.folder + out.claim(state.folder, folderName, QStringLiteral(".sectors.csv"), {}),
+                      sectorsCsv(job, report));
+        out.writeFile(state.folder + out.claim(state.folder, folderName, QStringLiteral(".files.csv"), {}),
+                      filesCsv(report));
+    }
     report.failures = out.failures();
     report.writeFailures = report.failures.size();
     return report;

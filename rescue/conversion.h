@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class libtap;
@@ -21,6 +22,33 @@ struct ConversionJob
     // The image folder's name below the root, and the archive's; empty:
     // the image name made safe.
     QString folderName;
+    // Salvage mode: sector states (SectorState per sector) tell suspect
+    // sectors, which are counted and listed beside the bad ones.
+    bool salvage = false;
+    QByteArray states;
+    // Fill the report's file summaries and sector owners.
+    bool collectDetails = false;
+    // Write NAME.sectors.csv and NAME.files.csv into the image folder (and
+    // collect the details for them). The report names each read and gives
+    // per sector the reads or copies that agreed and the read that supplied it.
+    bool writeReport = false;
+    int sides = 0;
+    QStringList readNames;
+    QByteArray agreement;
+    QByteArray supplier;
+};
+
+// One rescued file as the sector report lists it.
+struct FileSummary
+{
+    QString name;   // as the catalog gives it, or the lost block's name
+    QString file;   // the output file in the image folder
+    QString type;   // "basic", "code", ...
+    int length = 0;
+    int bad = 0;
+    int suspect = 0;
+    int zero = 0;   // read sectors that hold only zeros
+    bool complete() const { return bad == 0 && suspect == 0; }
 };
 
 struct ConversionReport
@@ -30,6 +58,11 @@ struct ConversionReport
     int lostBlocks = 0;
     int writeFailures = 0;
     QVector<LogEntry::WriteFailure> failures;
+    QString folder; // the image folder, ending in '/'
+    // With collectDetails: every catalog file and lost block, and the owner
+    // of each logical sector (empty where none).
+    QVector<FileSummary> files;
+    QStringList sectorOwners;
 };
 
 // 2 or 4 for the TOS layouts, 0 when there is no readable catalog.

@@ -18,7 +18,12 @@ void assemble(RescueState &state, TosFile &file)
             file.data.append(sector, sectorSize);
             if (isFilledWith(sector, sectorSize, '\0'))
                 ++file.falsePositives;
+            if (state.isSuspect(s)) {
+                ++file.suspectCount;
+                file.suspectList += QStringLiteral("%1,").arg(s - first);
+            }
             state.map[int(s)] = char(2);
+            state.own(s, file.catalogName);
         } else {
             file.data.append(QByteArray(sectorSize, '\0'));
             ++file.badCount;
@@ -32,6 +37,12 @@ void logFile(const RescueState &state, const TosFile &file)
     const QString falsePositives = file.falsePositives == 0
         ? QString()
         : QStringLiteral(" %1 possible false-positive(s) sector(s)").arg(file.falsePositives);
+    if (file.suspectCount > 0) {
+        state.log(LogEntry::warning().text(QStringLiteral("file %1 has %2 bad sector(s) %3 suspect sector(s)%4")
+                                               .arg(file.catalogName, QString::number(file.badCount),
+                                                    QString::number(file.suspectCount), falsePositives)));
+        return;
+    }
     if (file.badCount > 0)
         state.log(LogEntry::warning().text(QStringLiteral("file %1 has %2 bad sector(s) %3")
                                                .arg(file.catalogName, QString::number(file.badCount), falsePositives)));
@@ -130,6 +141,8 @@ void extractFile(RescueState &state, TosFile &file)
             : describeHeader5(shownName, type.word, hex, word3, word1);
         if (!file.badList.isEmpty())
             header.text += QStringLiteral("\nbad sec : ") + file.badList;
+        if (!file.suspectList.isEmpty())
+            header.text += QStringLiteral("\nsuspect : ") + file.suspectList;
         state.out.writeFile(state.folder + outputName + QStringLiteral(".inf"), header.text.toUtf8());
     }
 
@@ -138,4 +151,7 @@ void extractFile(RescueState &state, TosFile &file)
                                            : file.data.mid(file.headerSize, int(bodyLength));
     state.out.writeFile(state.folder + outputName, body);
     addToArchive(state, file.catalogName, body, file.typeByte, header);
+    if (state.files)
+        state.files->append({file.catalogName, outputName, type.word, file.length, file.badCount,
+                             file.suspectCount, file.falsePositives});
 }

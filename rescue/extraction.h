@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog.h"
+#include "conversion.h"
 #include "outputwriter.h"
 
 #include <QByteArray>
@@ -18,6 +19,20 @@ struct RescueState
     libtap &tap;
     OutputWriter &out;
     LogSink log;
+    bool salvage = false;
+    QByteArray states;                      // SectorState per sector, for salvage
+    QVector<FileSummary> *files = nullptr;  // summaries, when collected
+    QStringList *owners = nullptr;          // sector owners, when collected
+
+    bool isSuspect(qint64 sector) const
+    {
+        return salvage && sector >= 0 && sector < states.size() && states.at(int(sector)) == 2;
+    }
+    void own(qint64 sector, const QString &owner)
+    {
+        if (owners && sector >= 0 && sector < owners->size() && owners->at(int(sector)).isEmpty())
+            (*owners)[int(sector)] = owner;
+    }
 };
 
 // Assembles one catalog file from its sectors, logs it and writes its

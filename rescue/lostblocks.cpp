@@ -22,11 +22,29 @@ QString sectorNumber(int sector)
     return QStringLiteral("%1").arg(sector, 4, 16, QLatin1Char('0'));
 }
 
+// The lost block's line of the sector report, and its sectors' owner.
+void summarise(RescueState &state, int first, int count, const QString &file, const QString &type, int length)
+{
+    if (!state.files)
+        return;
+    FileSummary summary{file, file, type, length, 0, 0, 0};
+    for (int s = first; s < first + count && s < state.map.size(); ++s) {
+        state.own(s, file);
+        if (state.map.at(s) == 0)
+            ++summary.bad;
+        else if (isFilledWith(state.data.constData() + qint64(s) * sectorSize, sectorSize, '\0'))
+            ++summary.zero;
+        summary.suspect += state.isSuspect(s);
+    }
+    state.files->append(summary);
+}
+
 void saveSingleSector(RescueState &state, int sector, const QByteArray &bytes)
 {
     const QString name = state.out.claim(state.folder, QStringLiteral("sector_%1").arg(sectorNumber(sector)),
                                          QStringLiteral(".dat"), {QStringLiteral(".tap")});
     const QString path = state.folder + name;
+    summarise(state, sector, 1, name, QStringLiteral("data"), bytes.size());
     state.out.writeFile(path, bytes);
     state.tap.addCode(QStringLiteral("sector%1").arg(sectorNumber(sector)), bytes, 0x8000);
     state.out.writeTap(state.tap, path + QStringLiteral(".tap"));
@@ -46,8 +64,9 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
     const HeaderInfo header = typeByte == 0
         ? describeBasic(name, hex, word1, length, word5, "vars   : ")
         : describeHeader5(name, type.word, hex, word3, length);
-    const QString path = state.folder
-        + state.out.claim(state.folder, stem, type.extension, {QStringLiteral(".inf"), QStringLiteral(".tap")});
+    const QString file = state.out.claim(state.folder, stem, type.extension, {QStringLiteral(".inf"), QStringLiteral(".tap")});
+    const QString path = state.folder + file;
+    summarise(state, sector, int((headerSize + length + sectorSize - 1) / sectorSize), file, type.word, length);
     state.out.writeFile(path + QStringLiteral(".inf"), header.text.toUtf8());
     const QByteArray body = state.data.mid(int(off) + headerSize, length);
     state.out.writeFile(path, body);

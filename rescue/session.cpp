@@ -1,5 +1,9 @@
 #include "session.h"
 
+#include "merge.h"
+
+#include <QFileInfo>
+
 RescueSession::RescueSession(LogSink log, QObject *parent)
     : QObject(parent)
     , sink(std::move(log))
@@ -24,8 +28,14 @@ LoadResult RescueSession::loadWith(Load loadImageFile)
     LoadResult result;
     QVector<LogEntry> entries;
     readerEntries = &entries;
+    dsk->setSalvage(rescueOptions.salvage);
     LoadOutcome outcome = loadImageFile();
     readerEntries = nullptr;
+    if (outcome.accepted) {
+        outcome.row.reads = QStringList{outcome.row.name};
+        if (rescueOptions.salvage)
+            result.physical = readPhysical(*dsk);
+    }
     // The row holds its own copy of every sector: the file bytes can go.
     dsk->reset();
     if (outcome.refused) {
@@ -63,6 +73,7 @@ ConversionReport RescueSession::convert(const ImageRow &row, const QString &outp
 {
     report(LogEntry::info().lineBreak().text(QStringLiteral("Image ")).strong(row.name).text(QStringLiteral(" :")));
     ConversionJob job = conversionJob(row, outputRoot);
+    job.writeReport = rescueOptions.writeReport;
     if (catalogVariant(row.format) != 0)
         job.folderName = claimFolder(safeImageName(row.name));
     return convertImage(job, tap, [this](const LogEntry &entry) { report(entry); });
@@ -89,5 +100,92 @@ ConversionJob conversionJob(const ImageRow &row, const QString &outputRoot)
     job.data = row.data;
     job.map = row.map;
     job.outputRoot = outputRoot;
+    job.salvage = row.salvage;
+    job.states = row.states;
+    job.sides = row.sides;
+    job.readNames = row.reads;
+    job.agreement = row.agreement;
+    job.supplier = row.supplier;
     return job;
+}
+
+LoadResult RescueSession::merge(const QStringList &paths)
+{
+    LoadResult result;
+    QVector<PhysicalDisk> reads;
+    QStringList names;
+    for (const QString &path : paths) {
+        QVector<LogEntry> entries;
+        readerEntries = &entries;
+        dsk->setSalvage(true);
+        const int opened = dsk->open(path);
+        readerEntries = nullptr;
+        if (opened < 0) {
+            result.refusedReads.append({path, entries.mid(1)});
+            continue;
+        }
+        reads << readPhysical(*dsk, reads.size() + 1);
+        names << QFileInfo(path).completeBaseName();
+        dsk->reset();
+    }
+    if (reads.isEmpty())
+        return result;
+    for (int r = 1; r < reads.size(); ++r) {
+        if (reads.at(r).sides != reads.first().sides) {
+            const LogEntry refusal = LogEntry::error().text(
+                QStringLiteral("Cannot merge %1 with %2: %3 side(s) against %4")
+                    .arg(names.at(r), names.first())
+                    .arg(reads.at(r).sides)
+                    .arg(reads.first().sides));
+            report(refusal);
+            result.status = LoadResult::Status::Refused;
+            result.reasons = {refusal};
+            return result;
+        }
+    }
+    result.physical = mergeReads(reads, names, [this](const LogEntry &entry) { report(entry); });
+    const int missing = dsk->openPhysical(result.physical);
+    const DiskFormat format = detectFormat(*dsk);
+    if (missing < 0 || format == DiskFormat::Cpm) {
+        const LogEntry refusal = LogEntry::error().text(QStringLiteral("CPM disks are not supported"));
+        report(refusal);
+        result.status = LoadResult::Status::Refused;
+        result.reasons = {refusal};
+        dsk->reset();
+        return result;
+    }
+    dsk->setSalvage(true);
+    result.row = buildImageRow(*dsk, names.first(), missing, format);
+    dsk->reset();
+    result.row.reads = names;
+    for (int i = 0; i < result.row.map.size(); ++i) {
+        const SectorPlace place = sectorPlace(result.row, i);
+        const int p = PhysicalDisk::place(place.track, place.side, place.sectorId);
+        result.row.agreement[i] = result.physical.agreement.at(p);
+        result.row.supplier[i] = result.physical.supplier.at(p);
+    }
+    result.status = LoadResult::Status::Accepted;
+    return result;
+}
+
+bool RescueSession::writeBestImage(const PhysicalDisk &disk, const QString &path, LogEntry::WriteFailure *failure)
+{
+    OutputWriter out([this](const LogEntry &entry) { report(entry); });
+    bool written = false;
+    // The size table of the container's header has room for 204 track sides.
+    if (disk.tracks * disk.sides > 204) {
+        LogEntry entry = LogEntry::error().text(
+            QStringLiteral("Cannot write %1: more than 204 track sides do not fit an Extended DSK image").arg(path));
+        entry.failure = {path, QStringLiteral("more than 204 track sides")};
+        report(entry);
+        if (failure)
+            *failure = entry.failure;
+        return false;
+    }
+    written = out.writeFile(path, extendedDskImage(disk, QByteArrayLiteral("TOS Malvore")));
+    if (written)
+        report(LogEntry::info().text(QStringLiteral("Best image written to %1").arg(path)));
+    else if (failure && !out.failures().isEmpty())
+        *failure = out.failures().first();
+    return written;
 }

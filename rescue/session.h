@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion.h"
+#include "disk/physicaldisk.h"
 #include "disk/libdsk.h"
 #include "disk/logentry.h"
 #include "imagelist/imagerow.h"
@@ -24,6 +25,16 @@ struct LoadResult
     // The reader's entries after its "Opening file" entry, and the refusal:
     // together they say why an image was not accepted.
     QVector<LogEntry> reasons;
+    // In salvage mode and for a merge: the disk by place, for the best image.
+    PhysicalDisk physical;
+    // A merge: reads that could not be taken, each with its reasons.
+    QVector<QPair<QString, QVector<LogEntry>>> refusedReads;
+};
+
+struct RescueOptions
+{
+    bool salvage = false;     // suspect sectors; weak sectors by majority
+    bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
 };
 
 // What the conversion of a row needs, with its output root.
@@ -38,8 +49,15 @@ class RescueSession : public QObject
 public:
     explicit RescueSession(LogSink log, QObject *parent = nullptr);
 
+    void setOptions(const RescueOptions &options) { rescueOptions = options; }
+    const RescueOptions &options() const { return rescueOptions; }
+
     LoadResult load(const QString &path);
     LoadResult loadData(const QByteArray &bytes, const QString &name);
+    // Reads of one disk, merged into one row named after the first read.
+    LoadResult merge(const QStringList &paths);
+    // The merged or salvaged disk as an Extended DSK at path.
+    bool writeBestImage(const PhysicalDisk &disk, const QString &path, LogEntry::WriteFailure *failure = nullptr);
 
     // A new run (one Save, one batch): image folders are claimed anew.
     void startRun() { claimedFolders.clear(); }
@@ -61,6 +79,7 @@ private:
     QString claimFolder(const QString &wanted);
 
     LogSink sink;
+    RescueOptions rescueOptions;
     libdsk *dsk;
     libtap tap;
     QVector<LogEntry> *readerEntries = nullptr;
