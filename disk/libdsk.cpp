@@ -147,7 +147,9 @@ QByteArray libdsk::sector(int n) const
     const SectorRef &ref = sectorTable.at(n);
     if (ref.offset < 0)
         return QByteArray();
-    return storedBytes(ref.offset, ref.length);
+    QByteArray bytes(sectorSize, '\0');
+    copyStored(ref, bytes.data());
+    return bytes;
 }
 
 int libdsk::linearNumber(int track, int side, int sectorId) const
@@ -177,15 +179,20 @@ bool libdsk::copySector(int track, int side, int sectorId, char *out) const
     const SectorRef &ref = sectorTable.at(n);
     if (ref.offset < 0)
         return false;
+    copyStored(ref, out);
+    return true;
+}
+
+void libdsk::copyStored(const SectorRef &ref, char *out) const
+{
     // storeSector keeps only references that lie inside the file bytes.
     if (ref.copies > 1) {
         for (int i = 0; i < sectorSize; ++i)
             out[i] = char(majorityByte(ref, i));
-        return true;
+        return;
     }
     std::memcpy(out, rawData.constData() + ref.offset, size_t(ref.length));
     std::memset(out + ref.length, 0, size_t(sectorSize - ref.length));
-    return true;
 }
 
 int libdsk::majorityByte(const SectorRef &ref, int position) const

@@ -84,6 +84,7 @@ private:
                      bool dataError = false);
     bool weakTracksAcceptable(int blockCount) const;
     int majorityByte(const SectorRef &ref, int position) const;
+    void copyStored(const SectorRef &ref, char *out) const;
 
     quint8 byteAt(int pos) const;
     // A stored sector's 256 bytes, a short one padded with zeros.

@@ -21,3 +21,8 @@ malvore_add_test(test_safeoutput test_safeoutput.cpp batchtestutil.h)
 target_link_libraries(test_safeoutput PRIVATE tosdisk)
 add_dependencies(test_safeoutput malvore-rescue)
 target_compile_definitions(test_safeoutput PRIVATE MALVORE_RESCUE_PATH="$<TARGET_FILE:malvore-rescue>")
+
+# Salvage of damaged disks: states, weak copies, merges, the best image, reports.
+malvore_add_test(test_salvage test_salvage.cpp batchtestutil.h)
+target_link_libraries(test_salvage PRIVATE tosdisk)
+target_compile_definitions(test_salvage PRIVATE MALVORE_RESCUE_PATH="$<TARGET_FILE:malvore-rescue>")

@@ -1,0 +1,443 @@
+// Salvage of damaged disks: weak sectors and data errors, the majority of
+// copies, merging several reads, the best image and the sector report.
+#include "batchtestutil.h"
+#include "disk/physicaldisk.h"
+#include "imagebuilder.h"
+#include "rescue/merge.h"
+#include "rescue/report.h"
+#include "rescuetestutil.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace batchtest;
+using rescuetest::extentEntry;
+using rescuetest::pattern;
+
+namespace {
+
+// A 40-track A.4 disk with one code file GAME of 1005 bytes in logical
+// sectors 16..19, and helpers to damage its sectors as a controller
+// records damage.
+struct DamagedDisk
+{
+    ImageBuilder image{40, 1};
+    const QByteArray game = ImageBuilder::withHeader5(3, 1000, 32768, pattern(1000, 1));
+
+    DamagedDisk()
+    {
+        image.setLogicalBytes(32, extentEntry(0, "GAME", "", 0, game.size(), "\x04"), false);
+        image.setLogicalBytes(16 * 256, game, false);
+    }
+
+    ImageBuilder::Sector *at(int logical)
+    {
+        int t, s, id;
+        image.logicalToPhysical(logical, false, t, s, id);
+        return image.sector(t, s, id);
+    }
+
+    // A data error: the stored bytes differ from the file's in one place.
+    void crcError(int logical, bool wrongByte = true)
+    {
+        ImageBuilder::Sector *sector = at(logical);
+        sector->st1 = 0x20;
+        sector->st2 = 0x20;
+        if (wrongByte)
+            sector->data[10] = char(sector->data.at(10) ^ 0x5A);
+    }
+
+    // A weak sector stored as copies, each with one byte changed by the
+    // given amount (0: the true value).
+    void weak(int logical, const QVector<int> &changes)
+    {
+        ImageBuilder::Sector *sector = at(logical);
+        const QByteArray truth = sector->data;
+        QByteArray copies;
+        for (int change : changes) {
+            QByteArray copy = truth;
+            copy[20] = char(copy.at(20) + change);
+            copies += copy;
+        }
+        sector->data = copies;
+    }
+
+    void remove(int logical)
+    {
+        int t, s, id;
+        image.logicalToPhysical(logical, false, t, s, id);
+        image.removeSector(t, s, id);
+    }
+};
+
+PhysicalDisk oneSector(int state, const QByteArray &value, int tracks = 1)
+{
+    PhysicalDisk disk;
+    disk.tracks = tracks;
+    disk.sides = 1;
+    disk.data = QByteArray(disk.places() * 256, '\0');
+    disk.states = QByteArray(disk.places(), '\0');
+    disk.agreement = QByteArray(disk.places(), '\0');
+    disk.supplier = QByteArray(disk.places(), '\0');
+    disk.states[0] = char(state);
+    disk.data.replace(0, 256, value.leftJustified(256, '\0'));
+    return disk;
+}
+
+} // namespace
+
+class TestSalvage : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir scratch;
+    int runs = 0;
+
+    QString folder()
+    {
+        const QString path = scratch.filePath(QString::number(++runs));
+        QDir().mkpath(path);
+        return path;
+    }
+
+    QString write(const QString &dir, const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir + "/" + name;
+        if (!writeFile(path, bytes))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    InProcessRun rescue(const QStringList &images, const QString &output, const BatchMode &mode)
+    {
+        BatchOptions options;
+        options.images = images;
+        options.outputRoot = output;
+        options.mode = mode;
+        return runInProcess(options);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(scratch.isValid()); }
+
+    // A track block above 4352 bytes: accepted when weak copies make it
+    // large, in every mode; still refused for larger sectors.
+    void largeTracks_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("sizeCode");
+        QTest::addColumn<bool>("salvage");
+        QTest::addColumn<int>("missing"); // -6: refused
+        QTest::newRow("two copies") << 512 << 1 << false << 1;
+        QTest::newRow("two copies, salvage") << 512 << 1 << true << 0;
+        QTest::newRow("three copies, salvage") << 768 << 1 << true << 0;
+        QTest::newRow("a 512-byte sector") << 512 << 2 << true << -6;
+        QTest::newRow("not a multiple of 256") << 600 << 1 << true << -6;
+    }
+
+    void largeTracks()
+    {
+        QFETCH(int, length);
+        QFETCH(int, sizeCode);
+        QFETCH(bool, salvage);
+        ImageBuilder image(40, 1);
+        ImageBuilder::Sector *sector = image.sector(5, 0, 3);
+        sector->data = sector->data.repeated(length / 256) + QByteArray(length % 256, 'x');
+        sector->sizeCode = sizeCode;
+        libdsk dsk;
+        dsk.setSalvage(salvage);
+        QTEST(dsk.openData(image.edsk(), "large"), "missing");
+    }
+
+    void sectorStates_data()
+    {
+        QTest::addColumn<int>("st1");
+        QTest::addColumn<int>("st2");
+        QTest::addColumn<int>("storedLength");
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<bool>("copiesDiffer");
+        QTest::addColumn<bool>("standardDsk");
+        QTest::addColumn<int>("state");
+        QTest::newRow("clean") << 0 << 0 << -1 << 1 << false << false << 1;
+        QTest::newRow("ST1 data error") << 0x20 << 0 << -1 << 1 << false << false << 2;
+        QTest::newRow("ST2 data error") << 0 << 0x20 << -1 << 1 << false << false << 2;
+        QTest::newRow("other status bits") << 0x04 << 0x01 << -1 << 1 << false << false << 1;
+        QTest::newRow("partial length") << 0 << 0 << 128 << 1 << false << false << 2;
+        QTest::newRow("copies alike") << 0 << 0 << -1 << 3 << false << false << 1;
+        QTest::newRow("copies differ") << 0 << 0 << -1 << 3 << true << false << 2;
+        QTest::newRow("copies alike, data error") << 0x20 << 0 << -1 << 2 << false << false << 2;
+        QTest::newRow("standard DSK has no status") << 0x20 << 0x20 << -1 << 1 << false << true << 1;
+    }
+
+    void sectorStates()
+    {
+        QFETCH(int, st1);
+        QFETCH(int, st2);
+        QFETCH(int, storedLength);
+        QFETCH(int, copies);
+        QFETCH(bool, copiesDiffer);
+        QFETCH(bool, standardDsk);
+        ImageBuilder image(40, 1);
+        ImageBuilder::Sector *sector = image.sector(2, 0, 9);
+        sector->st1 = quint8(st1);
+        sector->st2 = quint8(st2);
+        QByteArray data;
+        for (int c = 0; c < copies; ++c)
+            data += QByteArray(256, char(copiesDiffer ? 'a' + c : 'a'));
+        sector->data = storedLength > 0 ? data.left(storedLength) : data;
+        libdsk dsk;
+        dsk.setSalvage(true);
+        QVERIFY(dsk.openData(standardDsk ? image.dsk() : image.edsk(), "states") >= 0);
+        QTEST(dsk.sectorState(2, 0, 9), "state");
+        QCOMPARE(dsk.sectorState(2, 0, 8), 1);
+        QCOMPARE(dsk.sectorState(41, 0, 0), 0);
+    }
+
+    // Byte by byte, the value most copies hold; ties go to the first copy.
+    void majorityOfCopies_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("copies");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("agreeing");
+        QTest::newRow("two of three") << QList<QByteArray>{"A", "A", "B"} << QByteArray("A") << 2;
+        QTest::newRow("later majority") << QList<QByteArray>{"A", "B", "B"} << QByteArray("B") << 2;
+        QTest::newRow("tie of two") << QList<QByteArray>{"A", "B"} << QByteArray("A") << 1;
+        QTest::newRow("tie of three") << QList<QByteArray>{"A", "B", "C"} << QByteArray("A") << 1;
+        QTest::newRow("two against two") << QList<QByteArray>{"B", "A", "A", "B"} << QByteArray("B") << 2;
+        QTest::newRow("each byte apart") << QList<QByteArray>{"xy", "zy", "zw"} << QByteArray("zy") << 1;
+    }
+
+    void majorityOfCopies()
+    {
+        QFETCH(QList<QByteArray>, copies);
+        QFETCH(QByteArray, value);
+        ImageBuilder image(40, 1);
+        ImageBuilder::Sector *sector = image.sector(1, 0, 4);
+        sector->data.clear();
+        for (const QByteArray &copy : copies)
+            sector->data += copy.leftJustified(256, '.');
+        libdsk dsk;
+        dsk.setSalvage(true);
+        QCOMPARE(dsk.openData(image.edsk(), "weak"), 0);
+        QCOMPARE(dsk.sector(1, 0, 4), value.leftJustified(256, '.'));
+        QTEST(dsk.agreeingCopies(1, 0, 4), "agreeing");
+    }
+
+    // Merge precedence: good before suspect before missing; good reads
+    // that disagree are a conflict.
+    void mergePrecedence_data()
+    {
+        QTest::addColumn<QList<int>>("states");
+        QTest::addColumn<QList<QByteArray>>("values");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("supplier");
+        QTest::addColumn<bool>("conflict");
+        QTest::newRow("good before suspect") << QList<int>{1, 2} << QList<QByteArray>{"X", "Y"} << 1 << QByteArray("X") << 1 << false;
+        QTest::newRow("suspect then good") << QList<int>{2, 1} << QList<QByteArray>{"Y", "X"} << 1 << QByteArray("X") << 2 << false;
+        QTest::newRow("good reads agree") << QList<int>{1, 1} << QList<QByteArray>{"X", "X"} << 1 << QByteArray("X") << 1 << false;
+        QTest::newRow("conflict, majority") << QList<int>{1, 1, 1} << QList<QByteArray>{"X", "Y", "Y"} << 2 << QByteArray("Y") << 2 << true;
+        QTest::newRow("conflict, tie") << QList<int>{1, 1} << QList<QByteArray>{"X", "Y"} << 2 << QByteArray("X") << 1 << true;
+        QTest::newRow("suspect majority by byte") << QList<int>{2, 2, 2} << QList<QByteArray>{"ab", "cb", "cd"} << 2 << QByteArray("cb") << 1 << false;
+        QTest::newRow("missing everywhere") << QList<int>{0, 0} << QList<QByteArray>{"", ""} << 0 << QByteArray() << 0 << false;
+        QTest::newRow("missing and suspect") << QList<int>{0, 2} << QList<QByteArray>{"", "S"} << 2 << QByteArray("S") << 2 << false;
+    }
+
+    void mergePrecedence()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(QList<QByteArray>, values);
+        QFETCH(int, state);
+        QFETCH(QByteArray, value);
+        QVector<PhysicalDisk> reads;
+        QStringList names;
+        for (int r = 0; r < states.size(); ++r) {
+            reads << oneSector(states.at(r), values.at(r));
+            names << QStringLiteral("read%1").arg(r + 1);
+        }
+        QStringList log;
+        const PhysicalDisk merged = mergeReads(reads, names, [&log](const LogEntry &e) { log << e.parts.value(0).text; });
+        QCOMPARE(int(merged.states.at(0)), state);
+        QCOMPARE(merged.data.left(256), value.leftJustified(256, '\0'));
+        QTEST(int(merged.supplier.at(0)), "supplier");
+        QTEST(!log.filter("good reads disagree").isEmpty(), "conflict");
+        QVERIFY(log.last().startsWith(QStringLiteral("Merged %1 reads: ").arg(states.size())));
+    }
+
+    // A read of fewer tracks supplies nothing for the tracks it lacks.
+    void shorterReadMerges()
+    {
+        const PhysicalDisk longer = oneSector(2, "L", 2);
+        PhysicalDisk shorter = oneSector(1, "S", 1);
+        PhysicalDisk withTrack1 = longer;
+        withTrack1.states[PhysicalDisk::place(1, 0, 5)] = char(2);
+        const PhysicalDisk merged = mergeReads({shorter, withTrack1}, {"short", "long"}, [](const LogEntry &) {});
+        QCOMPARE(merged.tracks, 2);
+        QCOMPARE(merged.state(0, 0, 0), 1);
+        QCOMPARE(merged.data.left(1), QByteArray("S"));
+        QCOMPARE(merged.state(1, 0, 5), 2);
+        QCOMPARE(int(merged.supplier.at(PhysicalDisk::place(1, 0, 5))), 2);
+    }
+
+    // The best image reads back to the same sectors and states, with our
+    // reader and with dsktrans.
+    void bestImageReadsBack()
+    {
+        DamagedDisk disk;
+        disk.crcError(17);
+        disk.weak(18, {0, 1, 1});
+        disk.remove(19);
+        libdsk dsk;
+        dsk.setSalvage(true);
+        QCOMPARE(dsk.openData(disk.image.edsk(), "best"), 1);
+        const PhysicalDisk before = readPhysical(dsk);
+        const QByteArray image = extendedDskImage(before, "test");
+
+        libdsk again;
+        again.setSalvage(true);
+        QCOMPARE(again.openData(image, "again"), 1);
+        const PhysicalDisk after = readPhysical(again);
+        QCOMPARE(after.states, before.states);
+        QCOMPARE(after.data, before.data);
+        QCOMPARE(after.state(1, 0, 7), 2); // logical 17: id sectorSkew[1] = 7
+
+        if (QStandardPaths::findExecutable("dsktrans").isEmpty())
+            QSKIP("dsktrans (libdsk-utils) is not installed");
+        const QString dir = folder();
+        write(dir, ".libdskrc", "[tos40]\ncylinders = 40\nheads = 1\nsectors = 16\nsecbase = 0\nsecsize = 256\n"
+                                "sides = alt\ndatarate = DD\n");
+        const QString in = write(dir, "best.dsk", image);
+        QProcess dsktrans;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", dir);
+        dsktrans.setProcessEnvironment(environment);
+        dsktrans.start("dsktrans", {"-itype", "edsk", "-stubborn", "-format", "tos40", "-otype", "raw", in, dir + "/raw"});
+        QVERIFY(dsktrans.waitForFinished(60000));
+        const QByteArray raw = readFile(dir + "/raw");
+        QVERIFY2(raw.size() >= 40 * 16 * 256, qPrintable(QString::number(raw.size())));
+        int compared = 0;
+        for (int t = 0; t < 40; ++t)
+            for (int id = 0; id < 16; ++id)
+                if (before.state(t, 0, id) != 0) {
+                    QCOMPARE(raw.mid((t * 16 + id) * 256, 256),
+                             before.data.mid(PhysicalDisk::place(t, 0, id) * 256, 256));
+                    ++compared;
+                }
+        QCOMPARE(compared, 40 * 16 - 1);
+    }
+
+    // Without salvage nothing changes; with it the suspect sectors are
+    // counted in the log line and listed in the description.
+    void salvageListsSuspectSectors_data()
+    {
+        QTest::addColumn<bool>("salvage");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("default") << false << "file GAME has 1 bad sector(s) "
+                                 << "File   : GAME.cod\ntype   : code\nheader : 03e8030080\nstart  : 32768\n"
+                                    "len    : 1000\nbad sec : 2,";
+        QTest::newRow("salvage") << true << "file GAME has 0 bad sector(s) 2 suspect sector(s)"
+                                 << "File   : GAME.cod\ntype   : code\nheader : 03e8030080\nstart  : 32768\n"
+                                    "len    : 1000\nsuspect : 1,2,";
+    }
+
+    void salvageListsSuspectSectors()
+    {
+        QFETCH(bool, salvage);
+        DamagedDisk disk;
+        disk.crcError(17, false);
+        disk.weak(18, {0, 0, 3});
+        const QString dir = folder();
+        const QString path = write(dir, "S.dsk", disk.image.edsk());
+        BatchMode mode;
+        mode.salvage = salvage;
+        const InProcessRun run = rescue({path}, dir + "/out", mode);
+        QCOMPARE(run.status, 0);
+        QFETCH(QString, line);
+        QVERIFY2(linesOf(run.out).contains(line), qPrintable(run.out));
+        QTEST(QString::fromUtf8(readFile(dir + "/out/S/GAME.cod.inf")), "description");
+        // The weak sector's majority is the true value; without salvage it
+        // is a bad sector of zeros.
+        const QByteArray body = readFile(dir + "/out/S/GAME.cod");
+        QCOMPARE(body == disk.game.mid(5), salvage);
+        QCOMPARE(body.mid(2 * 256 - 5, 256) == QByteArray(256, '\0'), !salvage);
+    }
+
+    // Three damaged reads of one disk give one complete rescue.
+    void mergeOfThreeReads()
+    {
+        const QString dir = folder();
+        DamagedDisk first;
+        first.remove(17);
+        DamagedDisk second;
+        second.crcError(18);
+        DamagedDisk third;
+        third.remove(16);
+        third.remove(18);
+        const QStringList reads = {write(dir, "read1.dsk", first.image.edsk()), write(dir, "read2.dsk", second.image.edsk()),
+                                   write(dir, "read3.dsk", third.image.edsk())};
+        BatchMode mode;
+        mode.merge = true;
+        mode.writeReport = true;
+        mode.bestImage = dir + "/best.dsk";
+        const InProcessRun run = rescue(reads, dir + "/out", mode);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(readFile(dir + "/out/read1/GAME.cod"), first.game.mid(5));
+        QVERIFY2(linesOf(run.out).contains("Merged 3 reads: 640 good, 0 suspect, 0 missing sector(s); 1 good sector(s) "
+                                           "more than the best single read; 0 conflict(s)"),
+                 qPrintable(run.out));
+        QVERIFY(linesOf(run.out).contains("Read 2 (read2): 639 good sector(s); supplied 1 good and 0 suspect"));
+        QVERIFY(linesOf(run.out).contains("file GAME "));
+        const QStringList files = QString::fromUtf8(readFile(dir + "/out/read1/read1.files.csv")).split("\r\n");
+        QCOMPARE(files.value(0), "name,file,type,length,bad,suspect,zero,complete");
+        QCOMPARE(files.value(1), "GAME,GAME.cod,code,1005,0,0,0,yes");
+        const QStringList sectors = QString::fromUtf8(readFile(dir + "/out/read1/read1.sectors.csv")).split("\r\n");
+        QCOMPARE(sectors.value(0), "logical,track,side,sector_id,state,agreeing,supplier,owner");
+        QCOMPARE(sectors.value(1 + 0), "0,0,0,0,good,3,read1,catalog");
+        QCOMPARE(sectors.value(1 + 17), "17,1,0,7,good,2,read2,GAME");
+        QCOMPARE(sectors.size(), 1 + 640 + 1); // the last line ends with CRLF too
+        libdsk best;
+        QCOMPARE(best.openData(readFile(dir + "/best.dsk"), "best"), 0);
+    }
+
+    void mergeRefusesOtherSideCounts()
+    {
+        const QString dir = folder();
+        const QString one = write(dir, "one.dsk", ImageBuilder(40, 1).edsk());
+        const QString two = write(dir, "two.dsk", ImageBuilder(40, 2).edsk());
+        BatchMode mode;
+        mode.merge = true;
+        const InProcessRun run = rescue({one, two}, dir + "/out", mode);
+        QCOMPARE(run.status, 1);
+        QVERIFY(linesOf(run.out).contains("Cannot merge two with one: 2 side(s) against 1"));
+        QVERIFY(!QDir(dir + "/out").exists());
+    }
+
+    void reportFieldsAreQuoted_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain") << "GAME" << "GAME";
+        QTest::newRow("comma") << "A,B" << "\"A,B\"";
+        QTest::newRow("quote") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
+        QTest::newRow("line break") << "a\nb" << "\"a\nb\"";
+    }
+
+    void reportFieldsAreQuoted()
+    {
+        QFETCH(QString, text);
+        QTEST(csvField(text), "field");
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestSalvage test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_salvage.moc"
