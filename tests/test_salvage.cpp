@@ -6,8 +6,12 @@
 #include "rescue/merge.h"
 #include "rescue/report.h"
 #include "rescuetestutil.h"
+#include "views/mappicture.h"
 
-#include <QCoreApplication>
+#include <QImage>
+#include <QSet>
+
+#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -416,6 +420,46 @@ private slots:
         QVERIFY(!QDir(dir + "/out").exists());
     }
 
+    // The table's map cell marks suspect sectors of a salvaged row with a
+    // pattern of its own; without salvage they stay green.
+    void mapPictureMarksSuspectSectors_data()
+    {
+        QTest::addColumn<bool>("salvage");
+        QTest::addColumn<int>("sides");
+        QTest::addColumn<QRect>("mark"); // of logical sector 17
+        QTest::newRow("one side, salvage") << true << 1 << QRect(2, 4, 2, 2);
+        QTest::newRow("one side, default") << false << 1 << QRect(2, 4, 2, 2);
+        QTest::newRow("two sides, salvage") << true << 2 << QRect(0, 19, 1, 1);
+    }
+
+    void mapPictureMarksSuspectSectors()
+    {
+        QFETCH(bool, salvage);
+        QFETCH(int, sides);
+        QFETCH(QRect, mark);
+        ImageRow row;
+        row.tracks = sides == 1 ? 40 : 80;
+        row.sides = sides;
+        row.salvage = salvage;
+        const int sectors = row.tracks * sides * 16;
+        row.map = QByteArray(sectors, char(1));
+        row.states = QByteArray(sectors, char(SectorState::Good));
+        row.states[17] = char(SectorState::Suspect);
+        const QImage picture = mapPicture(row);
+        QSet<QRgb> colours;
+        for (int y = mark.top(); y <= mark.bottom(); ++y)
+            for (int x = mark.left(); x <= mark.right(); ++x)
+                colours << picture.pixel(x, y);
+        if (!salvage) {
+            QCOMPARE(colours, QSet<QRgb>{qRgb(0, 255, 0)});
+            return;
+        }
+        QVERIFY(!colours.contains(qRgb(0, 255, 0)) && !colours.contains(qRgb(255, 0, 0)));
+        QVERIFY(colours.contains(qRgb(255, 191, 0)) || colours.contains(qRgb(0, 0, 0)));
+        if (mark.width() > 1)
+            QCOMPARE(colours.size(), 2); // a pattern, not a single colour
+    }
+
     void reportFieldsAreQuoted_data()
     {
         QTest::addColumn<QString>("text");
@@ -435,7 +479,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     TestSalvage test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -20,15 +20,30 @@ QImage emptyMapPicture(int tracks)
     return picture;
 }
 
+QRect markOf(int walkedSides, int track, int side, int position)
+{
+    return walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2) : QRect(track, 2 + 16 * side + position, 1, 1);
+}
+
 void markMissing(QImage &picture, int walkedSides, int track, int side, int position)
 {
     const QRgb red = qRgb(255, 0, 0);
-    const QRect mark = walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2)
-                                        : QRect(track, 2 + 16 * side + position, 1, 1);
-    const QRect visible = mark.intersected(picture.rect());
+    const QRect visible = markOf(walkedSides, track, side, position).intersected(picture.rect());
     for (int y = visible.top(); y <= visible.bottom(); ++y)
         for (int x = visible.left(); x <= visible.right(); ++x)
             picture.setPixel(x, y, red);
+}
+
+// Suspect sectors: amber and black in a checker pattern, so they differ
+// from good and missing ones in brightness and texture, not in hue alone.
+void markSuspect(QImage &picture, int walkedSides, int track, int side, int position)
+{
+    const QRgb amber = qRgb(255, 191, 0);
+    const QRgb black = qRgb(0, 0, 0);
+    const QRect visible = markOf(walkedSides, track, side, position).intersected(picture.rect());
+    for (int y = visible.top(); y <= visible.bottom(); ++y)
+        for (int x = visible.left(); x <= visible.right(); ++x)
+            picture.setPixel(x, y, (x + y) % 2 == 0 ? amber : black);
 }
 
 } // namespace
@@ -41,10 +56,13 @@ QImage mapPicture(const ImageRow &row)
         return picture;
     const int perTrack = walked * geometry::sectorsPerSide;
     for (int logical = 0; logical < row.map.size(); ++logical) {
-        if (row.map.at(logical) != 0)
-            continue;
-        markMissing(picture, walked, logical / perTrack, (logical / geometry::sectorsPerSide) % walked,
-                    logical % geometry::sectorsPerSide);
+        const int track = logical / perTrack;
+        const int side = (logical / geometry::sectorsPerSide) % walked;
+        const int position = logical % geometry::sectorsPerSide;
+        if (row.map.at(logical) == 0)
+            markMissing(picture, walked, track, side, position);
+        else if (row.salvage && row.state(logical) == SectorState::Suspect)
+            markSuspect(picture, walked, track, side, position);
     }
     return picture;
 }
