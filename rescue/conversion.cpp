@@ -42,6 +42,7 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     report.converted = true;
 
     OutputWriter out(log);
+    out.setDryRun(job.dryRun);
     const QString folderName = job.folderName.isEmpty() ? safeImageName(job.imageName) : job.folderName;
     RescueState state{job.data, job.map, job.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), tap, out, log};
     // Every sector of the map has its 256 bytes, whatever the caller gave.

@@ -32,6 +32,8 @@ struct ConversionJob
     // collect the details for them). The report names each read and gives
     // per sector the reads or copies that agreed and the read that supplied it.
     bool writeReport = false;
+    // Convert without writing anything (for the details alone).
+    bool dryRun = false;
     int sides = 0;
     QStringList readNames;
     QByteArray agreement;

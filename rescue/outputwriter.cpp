@@ -3,11 +3,15 @@
 #include "tap/libtap.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +26,63 @@ QString parentFolder(const QString &path)
     return slash > 0 ? path.left(slash) : QString();
 }
 
+// A new file of its own beside target, never one that was there: its name
+// is taken from the process id and a counter, and O_EXCL refuses any
+// existing entry (a link included). Its permissions follow the umask.
+int createTemporary(const QByteArray &target, QByteArray &name)
+{
+    static unsigned counter = 0;
+    const int slash = target.lastIndexOf('/');
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        static const QByteArray process = QByteArray::number(qint64(::getpid()));
+        name = target.left(slash + 1) + ".malvore-" + process + '-'
+               + QByteArray::number(++counter);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool writeAll(int fd, const char *bytes, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+// Writes bytes to a new temporary file beside path and renames it into
+// place once complete: a failed or cut write never leaves a partial file
+// at path. Renaming replaces a link at path rather than writing through it.
+// The result is an empty string, or the system's reason.
+QString replaceAtomically(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary;
+    const int fd = createTemporary(target, temporary);
+    if (fd < 0)
+        return systemReason(errno, "cannot create a temporary file");
+    int error = 0;
+    if (!writeAll(fd, bytes.constData(), bytes.size()))
+        error = errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        return systemReason(error, "cannot write the file");
+    }
+    return QString();
+}
+
 } // namespace
 
 OutputWriter::OutputWriter(LogSink log)
@@ -31,6 +92,8 @@ OutputWriter::OutputWriter(LogSink log)
 
 bool OutputWriter::makeFolder(const QString &path)
 {
+    if (dryRun)
+        return true;
     QString folder = path;
     while (folder.endsWith(QLatin1Char('/')) && folder.size() > 1)
         folder.chop(1);
@@ -42,35 +105,30 @@ bool OutputWriter::makeFolder(const QString &path)
     return fail(path, systemReason(errno, "cannot create the folder"));
 }
 
-QString OutputWriter::refusalReason(const QString &path) const
+QString OutputWriter::refusalReason(const QString &path)
 {
-    if (QFileInfo(path).isSymLink())
-        return QStringLiteral("the file is a symbolic link");
+    struct stat status;
     const QString folder = parentFolder(path);
-    if (!folder.isEmpty() && QFileInfo(folder).isSymLink())
-        return QStringLiteral("the folder is a symbolic link");
+    if (!folder.isEmpty() && !checkedFolders.contains(folder)) {
+        if (::lstat(QFile::encodeName(folder).constData(), &status) == 0 && S_ISLNK(status.st_mode))
+            return QStringLiteral("the folder is a symbolic link");
+        checkedFolders.insert(folder);
+    }
+    if (::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode))
+        return QStringLiteral("the file is a symbolic link");
     return QString();
 }
 
 bool OutputWriter::writeFile(const QString &path, const QByteArray &bytes)
 {
-    // QSaveFile writes through a link at the destination: refuse first.
+    if (dryRun)
+        return true;
     const QString refused = refusalReason(path);
     if (!refused.isEmpty())
         return fail(path, refused);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(path, file.errorString());
-    // A short write (a full disk, a file size limit) shows only when the
-    // buffer is flushed; commit() alone would still rename the cut file.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    const QString reason = replaceAtomically(path, bytes);
+    if (!reason.isEmpty())
         return fail(path, reason);
-    }
-    if (!file.commit())
-        return fail(path, file.errorString());
     return true;
 }
 

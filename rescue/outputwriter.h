@@ -25,6 +25,9 @@ class OutputWriter
 {
 public:
     explicit OutputWriter(LogSink log);
+    // Writes nothing and reports every write as done: a conversion run for
+    // its report alone.
+    void setDryRun(bool on) { dryRun = on; }
 
     bool makeFolder(const QString &path);
     bool writeFile(const QString &path, const QByteArray &bytes);
@@ -43,9 +46,11 @@ public:
 private:
     bool fail(const QString &path, const QString &reason);
     // Why path must not be written to, or an empty string.
-    QString refusalReason(const QString &path) const;
+    QString refusalReason(const QString &path);
 
     LogSink log;
     QSet<QString> claimed;
+    QSet<QString> checkedFolders; // folders seen not to be links
+    bool dryRun = false;
     QVector<LogEntry::WriteFailure> failed;
 };

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "merge.h"
+#include "report.h"
 
 #include <QFileInfo>
 
@@ -107,6 +108,24 @@ ConversionJob conversionJob(const ImageRow &row, const QString &outputRoot)
     job.agreement = row.agreement;
     job.supplier = row.supplier;
     return job;
+}
+
+bool RescueSession::exportReport(const ImageRow &row, const QString &folder)
+{
+    ConversionJob job = conversionJob(row, folder);
+    job.dryRun = true;
+    job.collectDetails = true;
+    libtap scratchTap;
+    const ConversionReport details = convertImage(job, scratchTap, [](const LogEntry &) {});
+    if (!details.converted)
+        return false;
+    OutputWriter out([this](const LogEntry &entry) { report(entry); });
+    const QString base = folder + QLatin1Char('/') + safeImageName(row.name);
+    const bool written = out.writeFile(base + QStringLiteral(".sectors.csv"), sectorsCsv(job, details))
+                         & out.writeFile(base + QStringLiteral(".files.csv"), filesCsv(details));
+    if (written)
+        report(LogEntry::info().text(QStringLiteral("Sector report written to %1.sectors.csv and %1.files.csv").arg(base)));
+    return written;
 }
 
 LoadResult RescueSession::merge(const QStringList &paths)

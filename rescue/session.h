@@ -56,6 +56,9 @@ public:
     LoadResult loadData(const QByteArray &bytes, const QString &name);
     // Reads of one disk, merged into one row named after the first read.
     LoadResult merge(const QStringList &paths);
+    // NAME.sectors.csv and NAME.files.csv of a row into folder, without
+    // writing the rescue itself.
+    bool exportReport(const ImageRow &row, const QString &folder);
     // The merged or salvaged disk as an Extended DSK at path.
     bool writeBestImage(const PhysicalDisk &disk, const QString &path, LogEntry::WriteFailure *failure = nullptr);
 

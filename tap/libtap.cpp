@@ -6,9 +6,11 @@ namespace {
 
 quint8 checksumOf(quint8 flag, const QByteArray &payload)
 {
+    const char *bytes = payload.constData();
+    const int size = payload.size();
     quint8 sum = flag;
-    for (char byte : payload)
-        sum ^= static_cast<quint8>(byte);
+    for (int i = 0; i < size; ++i)
+        sum ^= static_cast<quint8>(bytes[i]);
     return sum;
 }
 
@@ -34,7 +36,12 @@ QByteArray libtap::archive(bool *ok) const
 {
     if (ok)
         *ok = true;
+    qint64 total = 0;
+    for (const TapBlock &block : blocks)
+        total += block.data.size() + 4;
     QByteArray bytes;
+    if (total < 0x7FFFFFFF)
+        bytes.reserve(int(total));
     for (const TapBlock &block : blocks) {
         const int length = block.data.size() + 2;
         if (length > 0xFFFF) {
@@ -45,7 +52,7 @@ QByteArray libtap::archive(bool *ok) const
         appendWord(bytes, length);
         bytes.append(char(block.flag));
         bytes.append(block.data);
-        bytes.append(char(checksumOf(block.flag, block.data)));
+        bytes.append(char(block.checksum));
     }
     return bytes;
 }
