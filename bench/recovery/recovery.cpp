@@ -426,14 +426,16 @@ Disk makeDisk(const Level &level, int reads, quint32 seed, bool a2, QString &err
                 readDefect(dice, read, p, disk.truth.at(p), defects.value(p), level);
             }
         }
-        // A track side that fails in this read only: its sectors mostly not found.
+        // A track side that fails in this read only: its sectors mostly not
+        // found, now and then none of them (the track is left out).
         double transient = level.transient;
         while (transient > 0 && dice.chance(qMin(1.0, transient))) {
             transient -= 1.0;
             const int area = anyTrackSide();
+            const bool lost = dice.chance(0.3);
             for (int id = 0; id < perSide; ++id) {
                 const int p = area * perSide + id;
-                if (dice.chance(0.7))
+                if (lost || dice.chance(0.7))
                     read.kind[p] = Kind::Missing;
                 else
                     readDefect(dice, read, p, disk.truth.at(p), run(dice.below(sectorSize), dice.between(1, 16)), level);
@@ -469,6 +471,10 @@ Disk makeDisk(const Level &level, int reads, quint32 seed, bool a2, QString &err
             target->st1 = read.st1.at(p);
             target->st2 = read.st2.at(p);
         }
+        for (int t = 0; t < tracks; ++t)
+            for (int s = 0; s < sides; ++s)
+                if (image.track(t, s).sectors.isEmpty())
+                    image.removeTrack(t, s);
         disk.reads << image.edsk();
         disk.damage << read;
     }
