@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test asan rescue fuzz bench package clean
+.PHONY: deps configure build run test asan rescue fuzz bench bench-recovery package clean
 
 deps:
 	@scripts/install-deps
@@ -41,6 +41,10 @@ fuzz: deps
 
 bench: build
 	@BUILD=$(BUILD) bench/run-throughput
+
+# Files recovered from damaged reads in each rescue mode, against the limit.
+bench-recovery: configure
+	@BUILD=$(BUILD) JOBS=$(JOBS) bench/run-recovery
 
 # The Debian package of the programs, checked by lintian; in $(BUILD).
 package:
