@@ -1,6 +1,7 @@
 #include "rescuepath.h"
 
 #include "app/logrender.h"
+#include "disk/physicaldisk.h"
 #include "rescue/session.h"
 
 #include <QDir>
@@ -23,6 +24,26 @@ QString rowProblem(const ImageRow &row)
     for (char state : row.map)
         if (state != 0 && state != 1)
             return QStringLiteral("map holds state %1").arg(int(state));
+    if (row.states.size() != row.map.size())
+        return QStringLiteral("%1 sector states for %2 sectors").arg(row.states.size()).arg(row.map.size());
+    for (int i = 0; i < row.map.size(); ++i)
+        if (row.states.at(i) < 0 || row.states.at(i) > 2 || (row.map.at(i) == 0) != (row.states.at(i) == 0))
+            return QStringLiteral("sector %1: state %2 with map %3").arg(i).arg(int(row.states.at(i))).arg(int(row.map.at(i)));
+    return QString();
+}
+
+// The best image of a salvaged disk reads back to the same sectors.
+QString bestImageProblem(const PhysicalDisk &disk)
+{
+    if (disk.tracks * disk.sides > 204)
+        return QString();
+    libdsk again;
+    again.setSalvage(true);
+    if (again.openData(extendedDskImage(disk, "fuzz"), QStringLiteral("again")) < 0)
+        return QStringLiteral("best image refused");
+    const PhysicalDisk back = readPhysical(again);
+    if (back.states != disk.states || back.data != disk.data)
+        return QStringLiteral("best image reads back otherwise");
     return QString();
 }
 
@@ -43,6 +64,31 @@ QString outputProblem(const QString &scratchRoot, int &files)
     }
     return QString();
 }
+// The same image in salvage mode with a report, and its best image.
+QString salvageProblem(const QByteArray &bytes, const QString &scratchRoot, const LogSink &consume)
+{
+    clearScratch(scratchRoot);
+    RescueSession session(consume);
+    RescueOptions options;
+    options.salvage = true;
+    options.writeReport = true;
+    session.setOptions(options);
+    LoadResult loaded = session.loadData(bytes, QLatin1String(imageName));
+    if (loaded.status != LoadResult::Status::Accepted)
+        return QString();
+    QString problem = rowProblem(loaded.row);
+    if (problem.isEmpty())
+        problem = bestImageProblem(loaded.physical);
+    if (!problem.isEmpty())
+        return QStringLiteral("salvage: ") + problem;
+    const ConversionReport report = session.convert(loaded.row, scratchRoot);
+    if (report.writeFailures != 0)
+        return QStringLiteral("salvage: %1 outputs not written").arg(report.writeFailures);
+    int files = 0;
+    problem = outputProblem(scratchRoot, files);
+    return problem.isEmpty() ? QString() : QStringLiteral("salvage: ") + problem;
+}
+
 } // namespace
 
 RescuePathResult runRescuePath(const QByteArray &bytes, const QString &scratchRoot)
@@ -78,6 +124,8 @@ RescuePathResult runRescuePath(const QByteArray &bytes, const QString &scratchRo
         result.problem = QStringLiteral("converted without writing the image archive");
     if (rendered < 0)
         result.problem = QStringLiteral("log rendering overflow");
+    if (result.problem.isEmpty())
+        result.problem = salvageProblem(bytes, scratchRoot, consume);
     return result;
 }
 
