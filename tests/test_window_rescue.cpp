@@ -149,8 +149,8 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("not an image") << image("junk.dsk", QByteArray(5000, 'j')) << "Unknown file format.";
         QTest::newRow("CP/M") << image("cpm.dsk", cpmImage()) << "CPM disks are not supported";
-        QTest::newRow("a folder") << files.path() << "";
-        QTest::newRow("no such file") << files.filePath("gone.dsk") << "";
+        QTest::newRow("a folder") << files.path() << "Not a regular file (a folder); not read.";
+        QTest::newRow("no such file") << files.filePath("gone.dsk") << "Unknown file format.";
     }
 
     void refusedFilesKeepTheRows()
