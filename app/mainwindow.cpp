@@ -95,7 +95,12 @@ MainWindow::MainWindow(QWidget *parent)
     if (geometry.isEmpty() || !restoreGeometry(geometry))
         showFirstStartSize();
     restoreState(settings.value(QStringLiteral("gui/state")).toByteArray(), 0);
-    ui->splitter->restoreState(settings.value(QStringLiteral("gui/splitter")).toByteArray());
+    if (!ui->splitter->restoreState(settings.value(QStringLiteral("gui/splitter")).toByteArray())) {
+        // First start: the pages below get the larger part, the list room
+        // for a handful of rows.
+        const int height = this->height();
+        ui->splitter->setSizes({height * 2 / 5, height * 3 / 5});
+    }
 
     ui->dskList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->dskList->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
