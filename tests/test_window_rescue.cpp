@@ -70,18 +70,23 @@ QByteArray cpmImage()
     return cpm.dsk();
 }
 
-// Runs what while a timer hands each modal dialog, once shown, to handle.
-void whileDialogsShown(const std::function<void()> &what, const std::function<void(QDialog *)> &handle)
+// Triggers the action while a timer hands the file dialog, once shown, to
+// handle; returns the dialog's caption.
+QString whileFileDialogShown(QAction *action, const std::function<void(QFileDialog *)> &handle)
 {
+    QString caption;
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            caption = dialog->windowTitle();
             handle(dialog);
+        }
     });
     poll.start();
-    what();
+    action->trigger();
     poll.stop();
+    return caption;
 }
 
 } // namespace
@@ -301,16 +306,11 @@ private slots:
     {
         QTemporaryDir output;
         MainWindow window;
-        QString caption;
-        whileDialogsShown([&] { action(window, "actionOutput_folder")->trigger(); },
-                          [&](QDialog *dialog) {
-                              auto *files = qobject_cast<QFileDialog *>(dialog);
-                              if (!files)
-                                  return;
-                              caption = files->windowTitle();
-                              files->setDirectory(output.path());
-                              QMetaObject::invokeMethod(files, "accept");
-                          });
+        const QString caption =
+            whileFileDialogShown(action(window, "actionOutput_folder"), [&](QFileDialog *dialog) {
+                dialog->setDirectory(output.path());
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
         QCOMPARE(caption, QString("Output folder"));
         QCOMPARE(window.outputFolder(), output.path());
         QCOMPARE(QSettings().value("malvore/outputDir").toString(), output.path());
@@ -321,8 +321,7 @@ private slots:
     {
         MainWindow window;
         const QString before = window.outputFolder();
-        whileDialogsShown([&] { action(window, "actionOutput_folder")->trigger(); },
-                          [](QDialog *dialog) { dialog->reject(); });
+        whileFileDialogShown(action(window, "actionOutput_folder"), [](QFileDialog *dialog) { dialog->reject(); });
         QCOMPARE(window.outputFolder(), before);
         QVERIFY(!QSettings().contains("malvore/outputDir"));
     }
@@ -497,15 +496,10 @@ private slots:
     {
         MainWindow window;
         QStringList filters;
-        QString caption;
-        whileDialogsShown([&] { action(window, "actionAdd_images")->trigger(); },
-                          [&](QDialog *dialog) {
-                              if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
-                                  filters = files->nameFilters();
-                                  caption = files->windowTitle();
-                              }
-                              dialog->reject();
-                          });
+        const QString caption = whileFileDialogShown(action(window, "actionAdd_images"), [&](QFileDialog *dialog) {
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
         QCOMPARE(caption, QString("Add DSK files"));
         QCOMPARE(filters, QStringList({"Disk images (*.dsk *.DSK *.edsk)", "All files (*)"}));
     }
