@@ -17,13 +17,13 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // Help and version need no display: they are printed before any window
-    // system is asked for.
+    // Help, version and a wrong option need no display: they are printed
+    // before any window system is asked for.
     QStringList given;
     for (int i = 1; i < argc; ++i)
         given << QString::fromLocal8Bit(argv[i]);
-    const WindowArguments asked = parseWindowArguments(given);
-    if (asked.action == WindowArguments::ShowHelp || asked.action == WindowArguments::ShowVersion) {
+    const WindowArguments asked = parseWindowArguments(given, QtOptions::Present);
+    if (asked.action != WindowArguments::OpenWindow) {
         QCoreApplication app(argc, argv);
         installTranslators(QLocale::system());
         return printWindowArguments(asked, out, err);

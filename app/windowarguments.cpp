@@ -5,13 +5,27 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
-WindowArguments parseWindowArguments(const QStringList &arguments)
+namespace {
+// The options QGuiApplication and QApplication take from a command line.
+const char *const qtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                      "geometry", "qwindowicon", "icon", "qwindowtitle", "title", "style",
+                                      "stylesheet", "display", "name", "session", "qmljsdebugger"};
+const char *const qtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+} // namespace
+
+WindowArguments parseWindowArguments(const QStringList &arguments, QtOptions qt)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({help, version});
+    if (qt == QtOptions::Present) {
+        for (const char *name : qtValueOptions)
+            parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+        for (const char *name : qtFlagOptions)
+            parser.addOption(QCommandLineOption(QLatin1String(name)));
+    }
 
     WindowArguments parsed;
     const bool clean = parser.parse(QStringList{QStringLiteral("malvore")} + arguments);

@@ -16,9 +16,14 @@ struct WindowArguments
     QString error;      // one line, for UsageError
 };
 
+// Whether the arguments may still hold the options Qt takes for itself
+// (-platform NAME, -style NAME, -reverse ...), as before the application
+// object removed them.
+enum class QtOptions { Removed, Present };
+
 // arguments: the command line without the program name. Help and version
 // win over anything else on the line.
-WindowArguments parseWindowArguments(const QStringList &arguments);
+WindowArguments parseWindowArguments(const QStringList &arguments, QtOptions qt = QtOptions::Removed);
 
 class WindowCommandLine
 {

@@ -56,6 +56,26 @@ private slots:
         QCOMPARE(parsed.error.isEmpty(), action != WindowArguments::UsageError);
     }
 
+    void qtOptionsBeforeTheApplicationTakesThem_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<WindowArguments::Action>("action");
+        QTest::newRow("platform") << QStringList({"-platform", "offscreen", "a.dsk"}) << WindowArguments::OpenWindow;
+        QTest::newRow("style and reverse") << QStringList({"-style=fusion", "-reverse"}) << WindowArguments::OpenWindow;
+        QTest::newRow("help after them") << QStringList({"-platform", "xcb", "--help"}) << WindowArguments::ShowHelp;
+        QTest::newRow("still wrong") << QStringList({"-platform", "xcb", "--bogus"}) << WindowArguments::UsageError;
+    }
+
+    void qtOptionsBeforeTheApplicationTakesThem()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(WindowArguments::Action, action);
+        QCOMPARE(parseWindowArguments(arguments, QtOptions::Present).action, action);
+        // Once the application took them they are no options of ours.
+        if (action == WindowArguments::OpenWindow)
+            QCOMPARE(parseWindowArguments(arguments).action, WindowArguments::UsageError);
+    }
+
     void printing_data()
     {
         QTest::addColumn<QStringList>("arguments");

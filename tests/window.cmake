@@ -13,6 +13,14 @@ set_tests_properties(malvore_help_without_display PROPERTIES
   PASS_REGULAR_EXPRESSION "^Usage: malvore \\[FILE\\.\\.\\.\\]")
 set_tests_properties(malvore_version_without_display PROPERTIES
   PASS_REGULAR_EXPRESSION "^TOS Malvore ${PROJECT_VERSION}\n$")
+# A usage error exits with status 2.
+add_test(NAME malvore_wrong_option_without_display
+         COMMAND sh -c "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb \"$1\" --bogus 2>/dev/null; test $? -eq 2"
+                 sh $<TARGET_FILE:malvore>)
+add_test(NAME malvore_wrong_option_says_so
+         COMMAND env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb $<TARGET_FILE:malvore> --bogus)
+set_tests_properties(malvore_wrong_option_says_so PROPERTIES
+  PASS_REGULAR_EXPRESSION "^malvore: Unknown option 'bogus'\.\nUsage: malvore")
 
 # Growing the list, the output folder, refusals, Save's summary and
 # progress, recent files.
