@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "disk/geometry.h"
 #include "logrender.h"
 #include "rescue/sectorowners.h"
 #include "rescue/session.h"
@@ -663,10 +664,12 @@ bool MainWindow::goToSector(int logical)
 
 bool MainWindow::goToOffset(qint64 offset)
 {
-    const qint64 sector = offset / 256;
+    constexpr int bytesPerLine = 16;
+    const qint64 sector = offset / geometry::sectorSize;
     if (offset < 0 || sector > std::numeric_limits<int>::max() / HexView::linesPerSector)
         return false;
-    return scrollHexView(int(sector), int(sector) * HexView::linesPerSector + int(offset % 256) / 16);
+    return scrollHexView(int(sector), int(sector) * HexView::linesPerSector
+                                          + int(offset % geometry::sectorSize) / bytesPerLine);
 }
 
 int MainWindow::currentHexSector() const
