@@ -1,14 +1,19 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "disk/geometry.h"
 #include "logrender.h"
+#include "rescue/sectorowners.h"
 #include "rescue/session.h"
 #include "views/gfxview.h"
 #include "views/hexview.h"
 #include "views/mappicture.h"
+#include "views/sectormapview.h"
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -17,8 +22,17 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QUrl>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <memory>
 
 // The resources live in a static library: register them explicitly.
 static Ui::MainWindow *initResourcesAndForm()
@@ -29,12 +43,41 @@ static Ui::MainWindow *initResourcesAndForm()
 
 namespace {
 constexpr int mapColumn = 3;
+constexpr int statusTimeout = 8000;
+const QSize firstStartSize(1000, 700);
+// A refusal box names this many files; the log has them all.
+constexpr int refusalsListed = 10;
 
 QTableWidgetItem *numberItem(int value)
 {
     auto *item = new QTableWidgetItem;
     item->setData(Qt::DisplayRole, value);
     return item;
+}
+
+ImageRow rowOfMapItem(const QTableWidgetItem &map)
+{
+    ImageRow image = map.data(ImageRowRole).value<ImageRow>();
+    image.data = map.data(SectorDataRole).toByteArray();
+    image.map = map.data(SectorMapRole).toByteArray();
+    return image;
+}
+
+// A number as typed into the Go to field: decimal, or hexadecimal with
+// 0x, $ or # in front, or hexadecimal throughout when hex is set.
+bool parseNumber(QString text, bool hex, qint64 &value)
+{
+    text = text.trimmed();
+    for (const QString &prefix : {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("#")}) {
+        if (text.startsWith(prefix)) {
+            text = text.mid(prefix.size());
+            hex = true;
+            break;
+        }
+    }
+    bool ok = false;
+    value = text.toLongLong(&ok, hex ? 16 : 10);
+    return ok && value >= 0;
 }
 } // namespace
 
@@ -47,27 +90,51 @@ MainWindow::MainWindow(QWidget *parent)
     ui->dskList->setIconSize(QSize(96, 96));
     ui->splitter->setStretchFactor(0, 2);
     ui->splitter->setStretchFactor(1, 1);
-    ui->toolBox->setCurrentIndex(0);
+    ui->toolBox->setCurrentIndex(LogPage);
 
-    restoreGeometry(settings.value(QStringLiteral("gui/geometry")).toByteArray());
+    const QByteArray geometry = settings.value(QStringLiteral("gui/geometry")).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        showFirstStartSize();
     restoreState(settings.value(QStringLiteral("gui/state")).toByteArray(), 0);
-    ui->splitter->restoreState(settings.value(QStringLiteral("gui/splitter")).toByteArray());
+    if (!ui->splitter->restoreState(settings.value(QStringLiteral("gui/splitter")).toByteArray())) {
+        // First start: the pages below get the larger part, the list room
+        // for a handful of rows.
+        const int height = this->height();
+        ui->splitter->setSizes({height * 2 / 5, height * 3 / 5});
+    }
 
     ui->dskList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->dskList->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     QFont tableFont = ui->dskList->font();
     tableFont.setPointSize(12);
     ui->dskList->setFont(tableFont);
+    // Delete removes images only while the list has the focus: in the Go to
+    // field it deletes text.
+    ui->actionRemove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ui->dskList->addAction(ui->actionRemove);
 
     QFontDatabase::addApplicationFont(QStringLiteral(":/ttf/SpectrumMedium.ttf"));
     spectrumFont = QFont(QStringLiteral("Spectrum"), 10);
     ui->hexView->setFont(spectrumFont);
+    ui->previousDamagedButton->setDefaultAction(ui->actionPrevious_damaged);
+    ui->nextDamagedButton->setDefaultAction(ui->actionNext_damaged);
+    connect(ui->goToValue, &QLineEdit::returnPressed, this, &MainWindow::on_goToButton_clicked);
+    connect(ui->sectorMap, &SectorMapView::sectorClicked, this, [this](int logical) { goToSector(logical); });
 
     lastDir = settings.value(QStringLiteral("malvore/lastDir"), QStringLiteral(".")).toString();
+    outputRoot = settings.value(QStringLiteral("malvore/outputDir"), QStringLiteral(".")).toString();
+    outputButton = new QToolButton(this);
+    outputButton->setObjectName(QStringLiteral("outputFolderButton"));
+    outputButton->setAutoRaise(true);
+    outputButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    connect(outputButton, &QToolButton::clicked, ui->actionOutput_folder, &QAction::trigger);
+    statusBar()->addPermanentWidget(outputButton);
+    showOutputFolder();
+    fillRecentMenu();
 
     connect(ui->dskList, &QTableWidget::itemSelectionChanged, this, &MainWindow::onSelectionChange);
 
-    appendLog(QStringLiteral("<b>TOS Malvore</b> ver. 0.1.0"));
+    appendLog(QStringLiteral("<b>TOS Malvore</b> ver. " MALVORE_VERSION));
 
     session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
 
@@ -78,6 +145,20 @@ MainWindow::~MainWindow()
 {
     delete scene;
     delete ui;
+}
+
+void MainWindow::showFirstStartSize()
+{
+    // Large enough for every column title of the list, within the screen.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(firstStartSize);
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    const QSize size = firstStartSize.boundedTo(available.size()).expandedTo(minimumSize());
+    resize(size);
+    move(available.center() - QPoint(size.width() / 2, size.height() / 2));
 }
 
 void MainWindow::appendLog(const QString &text)
@@ -98,6 +179,20 @@ void MainWindow::logEntry(const LogEntry &entry)
         appendLog(logEntryHtml(entry));
 }
 
+bool MainWindow::event(QEvent *event)
+{
+    // The first key of a two-key shortcut does nothing to be seen: say what
+    // completes Quit.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence quit = ui->action_Quit->shortcut();
+        if (quit.count() > 1 && int(key->modifiers()) + key->key() == quit[0])
+            statusBar()->showMessage(tr("Press %1 to quit").arg(QKeySequence(quit[1]).toString(QKeySequence::NativeText)),
+                                     statusTimeout);
+    }
+    return QMainWindow::event(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     settings.setValue(QStringLiteral("gui/splitter"), ui->splitter->saveState());
@@ -110,11 +205,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::on_actionAbout_triggered()
 {
     QMessageBox box(QMessageBox::Information, tr("About"),
-                    tr("TOS Malvore\n\n\n"
-                       "(c) 2026 the TOS Malvore developers\n"
-                       "kestrin.org\n"
+                    tr("TOS Malvore %1\n"
+                       "Rescues files from TOS floppy-disk images.\n"
                        "\n"
-                       "Icons: drawn for this program, https://kestrin.org/malvore/icons"),
+                       "(c) 2026 the TOS Malvore developers\n"
+                       "Licence: GNU General Public License, version 3 or later (GPL-3.0-or-later)\n"
+                       "https://kestrin.org/malvore\n"
+                       "\n"
+                       "Icons: drawn for this program, https://kestrin.org/malvore/icons")
+                        .arg(QStringLiteral(MALVORE_VERSION)),
                     QMessageBox::Ok, nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     box.setIconPixmap(QPixmap(QStringLiteral(":gfx/icon.png"))
                           .scaled(128, 128, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
@@ -123,43 +222,113 @@ void MainWindow::on_actionAbout_triggered()
     setFocusProxy(nullptr);
 }
 
+QStringList MainWindow::chooseImages(const QString &caption)
+{
+    return QFileDialog::getOpenFileNames(this, caption, lastDir,
+                                         tr("Disk images (*.dsk *.DSK *.edsk)") + QStringLiteral(";;")
+                                             + tr("All files (*)"));
+}
+
 void MainWindow::on_action_Open_triggered()
 {
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        this, tr("Open DSK files"), lastDir, tr("Disk Images (*.dsk)"));
+    const QStringList paths = chooseImages(tr("Open DSK files"));
     if (paths.isEmpty())
         return;
     openImages(paths);
+}
+
+void MainWindow::on_actionAdd_images_triggered()
+{
+    const QStringList paths = chooseImages(tr("Add DSK files"));
+    if (paths.isEmpty())
+        return;
+    addImages(paths);
+}
+
+void MainWindow::clearList()
+{
+    ui->dskList->clearContents();
+    ui->dskList->setRowCount(0);
+    // Emptying the table may report a selection change while the old row
+    // still exists; nothing of the old images stays selected.
+    selectedImage = QTableWidgetItem();
+    ui->hexView->clear();
+    ui->sectorMap->clear();
+    navigatedSector = -1;
 }
 
 void MainWindow::openImages(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
-    ui->dskList->clearContents();
-    ui->dskList->setRowCount(0);
-    // Emptying the table may report a selection change while the old row
-    // still exists; nothing of the old images stays selected.
-    selectedImage = QTableWidgetItem();
+    clearList();
     ui->log->clear();
-    ui->hexView->clear();
+    const QTableWidgetItem *first = loadImages(paths);
+    if (first)
+        selectedImage = *first;
+    if (ui->dskList->rowCount() > 0)
+        ui->dskList->setCurrentCell(0, 0);
+}
 
+void MainWindow::addImages(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    const QTableWidgetItem *first = loadImages(paths);
+    if (first)
+        ui->dskList->setCurrentCell(first->row(), 0);
+}
+
+QTableWidgetItem *MainWindow::loadImages(const QStringList &paths)
+{
     lastDir = QFileInfo(paths.first()).absolutePath();
     settings.setValue(QStringLiteral("malvore/lastDir"), lastDir);
 
-    bool first = true;
+    QTableWidgetItem *first = nullptr;
+    QStringList accepted;
+    QVector<Refusal> refusals;
     for (const QString &path : paths) {
         const LoadResult result = session->load(path);
-        if (result.status != LoadResult::Status::Accepted)
+        if (result.status != LoadResult::Status::Accepted) {
+            QStringList reasons;
+            for (const LogEntry &reason : result.reasons)
+                reasons << logEntryPlain(reason).simplified();
+            reasons.removeAll(QString());
+            const QString reason =
+                reasons.isEmpty() ? tr("the file cannot be read") : reasons.join(QStringLiteral("; "));
+            refusals.append({path, reason});
+            statusBar()->showMessage(tr("Refused %1: %2").arg(QFileInfo(path).fileName(), reason), statusTimeout);
             continue;
-        const QTableWidgetItem *map = addImageRow(result.row);
-        if (first) {
-            selectedImage = *map;
-            first = false;
         }
+        QTableWidgetItem *map = addImageRow(result.row);
+        if (!first)
+            first = map;
+        accepted.append(path);
     }
-    if (ui->dskList->rowCount() > 0)
-        ui->dskList->setCurrentCell(0, 0);
+    rememberRecentFiles(accepted);
+    if (!refusals.isEmpty())
+        reportRefusals(refusals);
+    else if (!accepted.isEmpty())
+        statusBar()->showMessage(tr("%n image(s) opened", nullptr, accepted.size()), statusTimeout);
+    return first;
+}
+
+void MainWindow::reportRefusals(const QVector<Refusal> &refusals)
+{
+    // Not modal to the program, like the write failures: the images that
+    // were taken can be looked at meanwhile.
+    QStringList lines;
+    for (int i = 0; i < refusals.size() && i < refusalsListed; ++i)
+        lines << tr("%1: %2").arg(QDir::toNativeSeparators(refusals.at(i).path), refusals.at(i).reason);
+    if (refusals.size() > refusalsListed)
+        lines << tr("... and %n more; the log names them all.", nullptr, refusals.size() - refusalsListed);
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Files not opened"),
+                                tr("%n file(s) could not be opened.", nullptr, refusals.size()), QMessageBox::Ok,
+                                this);
+    box->setObjectName(QStringLiteral("refusedFiles"));
+    box->setInformativeText(lines.join(QLatin1Char('\n')));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
@@ -192,6 +361,72 @@ QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
     return map;
 }
 
+void MainWindow::on_actionRemove_triggered()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ui->dskList->selectionModel()->selectedRows())
+        rows.append(index.row());
+    if (rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    for (int row : rows)
+        ui->dskList->removeRow(row);
+    if (ui->dskList->rowCount() == 0)
+        clearList();
+    statusBar()->showMessage(tr("%n image(s) removed from the list", nullptr, rows.size()), statusTimeout);
+}
+
+void MainWindow::on_actionClear_triggered()
+{
+    clearList();
+    statusBar()->showMessage(tr("The list is empty"), statusTimeout);
+}
+
+void MainWindow::rememberRecentFiles(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    QStringList recent = recentFiles();
+    for (auto path = paths.crbegin(); path != paths.crend(); ++path) {
+        const QString absolute = QFileInfo(*path).absoluteFilePath();
+        recent.removeAll(absolute);
+        recent.prepend(absolute);
+    }
+    settings.setValue(QStringLiteral("malvore/recentFiles"), QVariant(recent.mid(0, recentFileCount)));
+    fillRecentMenu();
+}
+
+QStringList MainWindow::recentFiles() const
+{
+    return settings.value(QStringLiteral("malvore/recentFiles")).toStringList().mid(0, recentFileCount);
+}
+
+void MainWindow::fillRecentMenu()
+{
+    QMenu *menu = ui->menuRecent;
+    menu->clear();
+    const QStringList recent = recentFiles();
+    for (int i = 0; i < recent.size(); ++i) {
+        const QString path = recent.at(i);
+        // Alt and a digit for each: &1 to &9, then 1&0.
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        QAction *action = menu->addAction(number + QLatin1Char(' ') + QFileInfo(path).fileName());
+        action->setToolTip(QDir::toNativeSeparators(path));
+        action->setStatusTip(QDir::toNativeSeparators(path));
+        connect(action, &QAction::triggered, this, [this, path] { openImages({path}); });
+    }
+    if (recent.isEmpty()) {
+        menu->addAction(tr("No recent files"))->setEnabled(false);
+        return;
+    }
+    menu->addSeparator();
+    QAction *clear = menu->addAction(tr("&Clear recent files"));
+    connect(clear, &QAction::triggered, this, [this] {
+        settings.remove(QStringLiteral("malvore/recentFiles"));
+        fillRecentMenu();
+    });
+}
+
 void MainWindow::onSelectionChange()
 {
     const QTableWidgetItem *map = ui->dskList->item(ui->dskList->currentRow(), mapColumn);
@@ -202,10 +437,11 @@ void MainWindow::onSelectionChange()
         return;
     }
     selectedImage = *map;
+    navigatedSector = -1;
     // Switching away from the log fills the page through its signal; on
     // another page the page is filled here. Either way, once.
-    if (ui->toolBox->currentIndex() == 0)
-        ui->toolBox->setCurrentIndex(1);
+    if (ui->toolBox->currentIndex() == LogPage)
+        ui->toolBox->setCurrentIndex(HexPage);
     else
         showSelectedPage();
 }
@@ -219,11 +455,13 @@ void MainWindow::on_toolBox_currentChanged(int index)
 void MainWindow::showSelectedPage()
 {
     const int index = currentPage;
-    if (index == 1) {
+    if (index == HexPage) {
         updateHexView();
-    } else if (index == 2) {
+    } else if (index == GfxPage) {
         updateGfxView(0, false);
         ui->gfxShift->setValue(0);
+    } else if (index == SectorMapPage) {
+        updateSectorMap();
     }
 }
 
@@ -235,14 +473,62 @@ void MainWindow::on_action_Save_triggered()
         if (name && name->isSelected())
             rows.append(row);
     }
-    ui->toolBox->setCurrentIndex(0);
+    ui->toolBox->setCurrentIndex(LogPage);
     session->startRun();
     session->beginConversion(rows.size());
+
+    // Many images take a while: their progress shows, and the user may stop
+    // between two images.
+    std::unique_ptr<QProgressDialog> progress;
+    if (rows.size() > progressAboveImages) {
+        progress.reset(new QProgressDialog(tr("Saving the files of %n image(s)...", nullptr, rows.size()),
+                                           tr("Cancel"), 0, rows.size(), this));
+        progress->setObjectName(QStringLiteral("saveProgress"));
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->setAutoReset(false);
+    }
+    int converted = 0;
+    int files = 0;
+    int damaged = 0;
     QVector<LogEntry::WriteFailure> failures;
-    for (int row : rows)
-        failures += convertImage(row).failures;
+    for (int row : rows) {
+        if (progress) {
+            progress->setValue(converted);
+            if (progress->wasCanceled())
+                break;
+        }
+        const ConversionReport report = convertImage(row);
+        files += report.catalogFiles + report.lostBlocks;
+        damaged += report.damagedFiles;
+        failures += report.failures;
+        ++converted;
+    }
+    if (progress) {
+        if (converted < rows.size())
+            logEntry(LogEntry::warning().text(
+                QStringLiteral("Save cancelled: %1 of %2 image(s) converted").arg(converted).arg(rows.size())));
+        progress->setValue(rows.size());
+    }
+    reportSaveSummary(converted, files, damaged, failures.size());
     if (!failures.isEmpty())
         reportWriteFailures(failures);
+}
+
+void MainWindow::reportSaveSummary(int images, int files, int damaged, int failures)
+{
+    const QString folder = outputFolder();
+    LogEntry summary = LogEntry::info().text(QStringLiteral("Rescued %1 file(s), %2 damaged, from %3 image(s) into ")
+                                                 .arg(files)
+                                                 .arg(damaged)
+                                                 .arg(images));
+    summary.strong(folder);
+    if (failures > 0)
+        summary.text(QStringLiteral("; %1 output(s) could not be written").arg(failures));
+    logEntry(summary);
+    statusBar()->showMessage(tr("%n file(s) rescued into %1", nullptr, files).arg(QDir::toNativeSeparators(folder))
+                                 + QStringLiteral(", ") + tr("%n damaged", nullptr, damaged),
+                             0);
 }
 
 void MainWindow::reportWriteFailures(const QVector<LogEntry::WriteFailure> &failures)
@@ -264,6 +550,53 @@ void MainWindow::on_actionSave_All_triggered()
     on_action_Save_triggered();
 }
 
+void MainWindow::setOutputRoot(const QString &root)
+{
+    outputRoot = root;
+    showOutputFolder();
+}
+
+void MainWindow::useOutputFolder(const QString &folder)
+{
+    setOutputRoot(folder);
+    settings.setValue(QStringLiteral("malvore/outputDir"), outputFolder());
+}
+
+QString MainWindow::outputFolder() const
+{
+    return QDir(outputRoot).absolutePath();
+}
+
+void MainWindow::showOutputFolder()
+{
+    const QString folder = QDir::toNativeSeparators(outputFolder());
+    outputButton->setText(tr("Output: %1").arg(folder));
+    outputButton->setToolTip(tr("Rescued files go into %1. Click to choose another folder.").arg(folder));
+}
+
+void MainWindow::on_actionOutput_folder_triggered()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("Output folder"), outputFolder(), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return;
+    useOutputFolder(folder);
+    statusBar()->showMessage(tr("Rescued files go into %1").arg(QDir::toNativeSeparators(outputFolder())),
+                             statusTimeout);
+}
+
+void MainWindow::on_actionOpen_output_folder_triggered()
+{
+    const QString folder = outputFolder();
+    if (!QFileInfo(folder).isDir()) {
+        statusBar()->showMessage(
+            tr("%1 does not exist yet; Save makes it.").arg(QDir::toNativeSeparators(folder)), statusTimeout);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        statusBar()->showMessage(tr("No program could show %1").arg(QDir::toNativeSeparators(folder)), statusTimeout);
+}
+
 ConversionReport MainWindow::convertImage(int row)
 {
     const ImageRow image = imageRowAt(row);
@@ -277,16 +610,130 @@ ImageRow MainWindow::imageRowAt(int row) const
     const QTableWidgetItem *map = ui->dskList->item(row, mapColumn);
     if (!map)
         return ImageRow();
-    ImageRow image = map->data(ImageRowRole).value<ImageRow>();
-    image.data = map->data(SectorDataRole).toByteArray();
-    image.map = map->data(SectorMapRole).toByteArray();
-    return image;
+    return rowOfMapItem(*map);
+}
+
+ImageRow MainWindow::selectedRow() const
+{
+    return rowOfMapItem(selectedImage);
 }
 
 void MainWindow::updateHexView()
 {
     fillHexView(ui->hexView, selectedImage.data(SectorDataRole).toByteArray(),
                 selectedImage.data(SectorMapRole).toByteArray());
+}
+
+void MainWindow::updateSectorMap()
+{
+    const ImageRow row = selectedRow();
+    ui->sectorMap->setImage(row, sectorOwners(row));
+}
+
+void MainWindow::on_actionSector_map_triggered()
+{
+    ui->toolBox->setCurrentIndex(SectorMapPage);
+}
+
+bool MainWindow::scrollHexView(int sector, int line)
+{
+    const int sectors = selectedImage.data(SectorMapRole).toByteArray().size();
+    if (sector < 0 || sector >= sectors)
+        return false;
+    // Showing the page fills the view for the selected image first.
+    ui->toolBox->setCurrentIndex(HexPage);
+    ui->hexView->scrollToLine(line);
+    navigatedSector = sector;
+    navigatedScroll = ui->hexView->verticalScrollBar()->value();
+    ui->sectorMap->setMarkedSector(sector);
+    const ImageRow row = selectedRow();
+    const SectorPlace place = sectorPlace(sector, row.tracks, row.sides, row.format);
+    statusBar()->showMessage(tr("Sector %1: track %2, side %3, sector id %4")
+                                 .arg(sector)
+                                 .arg(place.track)
+                                 .arg(place.side)
+                                 .arg(place.sectorId),
+                             statusTimeout);
+    return true;
+}
+
+bool MainWindow::goToSector(int logical)
+{
+    return scrollHexView(logical, logical * HexView::linesPerSector);
+}
+
+bool MainWindow::goToOffset(qint64 offset)
+{
+    constexpr int bytesPerLine = 16;
+    const qint64 sector = offset / geometry::sectorSize;
+    if (offset < 0 || sector > std::numeric_limits<int>::max() / HexView::linesPerSector)
+        return false;
+    return scrollHexView(int(sector), int(sector) * HexView::linesPerSector
+                                          + int(offset % geometry::sectorSize) / bytesPerLine);
+}
+
+int MainWindow::currentHexSector() const
+{
+    if (ui->hexView->lineCount() == 0)
+        return -1;
+    if (navigatedSector >= 0 && ui->hexView->verticalScrollBar()->value() == navigatedScroll)
+        return navigatedSector;
+    return ui->hexView->firstVisibleLine() / HexView::linesPerSector;
+}
+
+int MainWindow::goToDamagedSector(int direction)
+{
+    const ImageRow row = selectedRow();
+    const int count = row.map.size();
+    if (count == 0)
+        return -1;
+    const int from = currentPage == HexPage ? currentHexSector() : (direction > 0 ? -1 : count);
+    for (int sector = from + direction; sector >= 0 && sector < count; sector += direction) {
+        // Rows without sector states know only read and not read.
+        const bool damaged = row.states.size() == count ? row.state(sector) != SectorState::Good
+                                                        : row.map.at(sector) == 0;
+        if (damaged) {
+            goToSector(sector);
+            return sector;
+        }
+    }
+    statusBar()->showMessage(direction > 0 ? tr("No missing or suspect sector after this one")
+                                           : tr("No missing or suspect sector before this one"),
+                             statusTimeout);
+    return -1;
+}
+
+void MainWindow::on_actionNext_damaged_triggered()
+{
+    goToDamagedSector(1);
+}
+
+void MainWindow::on_actionPrevious_damaged_triggered()
+{
+    goToDamagedSector(-1);
+}
+
+void MainWindow::on_actionGo_to_triggered()
+{
+    ui->toolBox->setCurrentIndex(HexPage);
+    ui->goToValue->setFocus(Qt::ShortcutFocusReason);
+    ui->goToValue->selectAll();
+}
+
+void MainWindow::on_goToButton_clicked()
+{
+    const bool offset = ui->goToKind->currentIndex() == 1;
+    qint64 value = 0;
+    if (!parseNumber(ui->goToValue->text(), offset, value)) {
+        statusBar()->showMessage(offset ? tr("Not an offset: %1").arg(ui->goToValue->text())
+                                        : tr("Not a sector number: %1").arg(ui->goToValue->text()),
+                                 statusTimeout);
+        return;
+    }
+    if (offset && !goToOffset(value))
+        statusBar()->showMessage(tr("The image has no offset %1").arg(value, 5, 16, QLatin1Char('0')), statusTimeout);
+    else if (!offset && (value > std::numeric_limits<int>::max() || !goToSector(int(value))))
+        statusBar()->showMessage(tr("The image has no sector %1").arg(value), statusTimeout);
 }
 
 void MainWindow::updateGfxView(int shift, bool keep)
@@ -354,5 +801,5 @@ void MainWindow::dropEvent(QDropEvent *event)
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    openImages(paths);
+    addImages(paths);
 }

@@ -72,6 +72,8 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
         file.blocks = fileBlocks(catalog, file.key, file.length);
         file.sectors = blockSectors(file.blocks, variant, large);
         extractFile(state, file);
+        if (file.badCount > 0)
+            ++report.damagedFiles;
         // Written: release it, so one file's data is held at a time, not all.
         file.data = QByteArray();
         ++report.catalogFiles;

@@ -57,6 +57,7 @@ struct ConversionReport
 {
     bool converted = false; // false: the layout is unknown, nothing was done
     int catalogFiles = 0;
+    int damagedFiles = 0; // catalog files with at least one bad sector
     int lostBlocks = 0;
     int writeFailures = 0;
     QVector<LogEntry::WriteFailure> failures;

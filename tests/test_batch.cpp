@@ -14,6 +14,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTextStream>
 
@@ -433,7 +435,14 @@ private slots:
         QTextEdit replay;
         for (const QString &line : linesOf(held.out))
             replay.append(QString(line).replace("\\n", "\n"));
-        QCOMPARE(replay.toHtml(), window.findChild<QTextEdit *>("log")->toHtml());
+        // The window ends a Save with a summary of its own, the batch tool
+        // with its exit status.
+        QTextEdit *log = window.findChild<QTextEdit *>("log");
+        QVERIFY(log->document()->lastBlock().text().startsWith("Rescued "));
+        QTextCursor summary(log->document()->lastBlock());
+        summary.select(QTextCursor::BlockUnderCursor);
+        summary.removeSelectedText();
+        QCOMPARE(replay.toHtml(), log->toHtml());
 
         // Not a vacuous match: each rescued image has its folder and archive.
         int archives = 0;

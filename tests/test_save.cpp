@@ -96,6 +96,15 @@ class TestSave : public QObject
         }
 
         QString folder(const QString &name) const { return output.filePath(name) + QLatin1Char('/'); }
+
+        // The line that ends a Save: what was rescued, and where to.
+        QString summary(int files, int images) const
+        {
+            return QStringLiteral("Rescued %1 file(s), 0 damaged, from %2 image(s) into %3")
+                .arg(files)
+                .arg(images)
+                .arg(QDir(output.path()).absolutePath());
+        }
     };
 
     QString imageFile(const QString &name, const QByteArray &bytes)
@@ -140,7 +149,7 @@ private slots:
         QCOMPARE(w.window.findChild<QToolBox *>("toolBox")->currentIndex(), 0);
         QCOMPARE(w.linesSince(before),
                  QStringList({"2 image(s) selelcted to conversion"}) + convertedImage("B")
-                     + convertedImage("D"));
+                     + convertedImage("D") + QStringList(w.summary(2, 2)));
         QVERIFY(countLineAfterRule(w.log, 2));
         QCOMPARE(entriesIn(w.output.path()), QStringList({"B", "D"}));
         QCOMPARE(entriesIn(w.folder("B")), QStringList({"B.tap", "FB.cod", "FB.cod.inf"}));
@@ -188,7 +197,7 @@ private slots:
         w.table->clearSelection();
         const QStringList before = logLines(w.window);
         w.trigger("action_Save");
-        QCOMPARE(w.linesSince(before), QStringList({"0 image(s) selelcted to conversion"}));
+        QCOMPARE(w.linesSince(before), QStringList({"0 image(s) selelcted to conversion", w.summary(0, 0)}));
         QVERIFY(countLineAfterRule(w.log, 0));
         QCOMPARE(entriesIn(w.output.path()), QStringList());
     }
@@ -199,7 +208,7 @@ private slots:
         w.window.findChild<QToolBox *>("toolBox")->setCurrentIndex(1);
         const QStringList before = logLines(w.window);
         w.trigger("actionSave_All");
-        QCOMPARE(w.linesSince(before), QStringList({"0 image(s) selelcted to conversion"}));
+        QCOMPARE(w.linesSince(before), QStringList({"0 image(s) selelcted to conversion", w.summary(0, 0)}));
         QVERIFY(countLineAfterRule(w.log, 0));
         QCOMPARE(entriesIn(w.output.path()), QStringList());
         QCOMPARE(w.window.findChild<QToolBox *>("toolBox")->currentIndex(), 0);
@@ -215,7 +224,8 @@ private slots:
         w.trigger("actionSave_All");
         QCOMPARE(w.linesSince(before), QStringList({"4 image(s) selelcted to conversion"})
                                            + convertedImage("A") + convertedImage("B")
-                                           + convertedImage("C") + convertedImage("D"));
+                                           + convertedImage("C") + convertedImage("D")
+                                           + QStringList(w.summary(4, 4)));
         QVERIFY(countLineAfterRule(w.log, 4));
         QCOMPARE(w.table->selectionModel()->selectedRows().size(), 4);
         QCOMPARE(entriesIn(w.output.path()), QStringList({"A", "B", "C", "D"}));
@@ -239,7 +249,8 @@ private slots:
         const QStringList before = logLines(w.window);
         w.trigger("action_Save");
         QCOMPARE(w.linesSince(before), QStringList({"2 image(s) selelcted to conversion"})
-                                           + convertedImage("D") + convertedImage("A"));
+                                           + convertedImage("D") + convertedImage("A")
+                                           + QStringList(w.summary(2, 2)));
         QCOMPARE(readFile(w.folder("D") + "FD.cod"), contentsFor('D'));
         QCOMPARE(readFile(w.folder("A") + "FA.cod"), contentsFor('A'));
     }
@@ -254,7 +265,7 @@ private slots:
         const QStringList before = logLines(w.window);
         w.trigger("actionSave_All");
         QCOMPARE(w.linesSince(before), QStringList({"2 image(s) selelcted to conversion", "Image U :"})
-                                           + convertedImage("A"));
+                                           + convertedImage("A") + QStringList(w.summary(1, 2)));
         QCOMPARE(entriesIn(w.output.path()), QStringList({"A"}));
     }
 
@@ -324,12 +335,14 @@ private slots:
         const QStringList before = logLines(w.window);
         w.trigger("actionSave_All");
         const QStringList lines = w.linesSince(before);
-        QCOMPARE(lines.size(), 8);
+        QCOMPARE(lines.size(), 9);
         QCOMPARE(lines.mid(0, 2), QStringList({"1 image(s) selelcted to conversion", "Image A :"}));
         QVERIFY2(lines.at(2).startsWith("Cannot write " + blocker + "/A"), qPrintable(lines.at(2)));
-        QCOMPARE(withoutReasons(lines.mid(3)), QStringList({"file FA ", "Cannot write " + blocker + "/A/FA.cod.inf",
+        QCOMPARE(withoutReasons(lines.mid(3, 5)), QStringList({"file FA ", "Cannot write " + blocker + "/A/FA.cod.inf",
                                             "Cannot write " + blocker + "/A/FA.cod",
                                             "Cannot write " + blocker + "/A/A.tap", "Found 0 lost block(s)"}));
+        QCOMPARE(lines.last(), "Rescued 1 file(s), 0 damaged, from 1 image(s) into " + blocker
+                                   + "; 4 output(s) could not be written");
     }
 };
 

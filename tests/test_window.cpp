@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QMessageBox>
 #include <QRawFont>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableWidget>
@@ -48,7 +49,9 @@ private slots:
     void firstStartUsesFormDefaults()
     {
         MainWindow window;
-        QCOMPARE(window.size(), QSize(386, 532));
+        // About 1000 x 700, as far as the screen has room.
+        const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
+        QCOMPARE(window.size(), QSize(1000, 700).boundedTo(available).expandedTo(QSize(360, 480)));
         QCOMPARE(window.minimumSize(), QSize(360, 480));
         QCOMPARE(window.windowTitle(), QString("Malvore"));
         QCOMPARE(window.findChild<QToolBox *>("toolBox")->currentIndex(), 0);
@@ -201,9 +204,11 @@ private slots:
         });
         window.findChild<QAction *>("actionAbout")->trigger();
         QCOMPARE(title, QString("About"));
-        QVERIFY(text.startsWith("TOS Malvore\n\n\n"));
-        QCOMPARE(text.split('\n').size(), 7);
-        QVERIFY(text.split('\n').last().startsWith("Icons: "));
+        const QStringList lines = text.split('\n');
+        QCOMPARE(lines.first(), QString("TOS Malvore " MALVORE_VERSION));
+        QVERIFY(lines.contains("Licence: GNU General Public License, version 3 or later (GPL-3.0-or-later)"));
+        QVERIFY(lines.contains("https://kestrin.org/malvore"));
+        QVERIFY(lines.last().startsWith("Icons: "));
         QCOMPARE(iconSize, QSize(128, 128));
     }
 

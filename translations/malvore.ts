@@ -120,21 +120,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>TOS Malvore
-
-
-(c) 2026 the TOS Malvore developers
-kestrin.org
-
-Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Open DSK files</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Disk Images (*.dsk)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -150,6 +136,370 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
     <message>
         <source>The first: %1
 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Go to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to a logical sector (decimal) or to a byte offset (hexadecimal, as the dump shows it)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sector</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sector map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open &amp;recent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Go</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Rescue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A&amp;dd images...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add DSK file(s) to the list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove the selected images from the list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove every image from the list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Output folder...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Output folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose the folder the rescued files go into</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open output &amp;folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open output folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the output folder in the file manager</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Go to sector or offset...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to sector or offset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to a sector or an offset in the hex view</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Next damaged sector</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next missing or suspect sector</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to the next missing or suspect sector in the hex view</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Previous damaged sector</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Previous missing or suspect sector</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to the previous missing or suspect sector in the hex view</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Sector map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the sectors of the selected image</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Press %1 to quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TOS Malvore %1
+Rescues files from TOS floppy-disk images.
+
+(c) 2026 the TOS Malvore developers
+Licence: GNU General Public License, version 3 or later (GPL-3.0-or-later)
+https://kestrin.org/malvore
+
+Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disk images (*.dsk *.DSK *.edsk)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add DSK files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refused %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n image(s) opened</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>... and %n more; the log names them all.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Files not opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) could not be opened.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n image(s) removed from the list</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The list is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No recent files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Clear recent files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Saving the files of %n image(s)...</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) rescued into %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n damaged</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Output: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rescued files go into %1. Click to choose another folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rescued files go into %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 does not exist yet; Save makes it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program could show %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sector %1: track %2, side %3, sector id %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No missing or suspect sector after this one</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No missing or suspect sector before this one</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not an offset: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a sector number: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The image has no offset %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The image has no sector %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SectorMapView</name>
+    <message>
+        <source>Side %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>good</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>suspect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Track %1, side %2, sector id %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Logical sector %1, offset %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>State: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In no file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Good</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Suspect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select an image to see its sectors.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WindowCommandLine</name>
+    <message>
+        <source>Usage: malvore [FILE...]
+Shows TOS disk images (DSK or Extended DSK) in the window and rescues
+their files. Each FILE is opened as the Open command does.
+  -h, --help     show this help and exit
+  --version      show the version and exit
+</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -127,7 +127,7 @@
 kestrin.org
 
 Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
-        <translation>TOS Malvore
+        <translation type="vanished">TOS Malvore
 
 
 (c) 2026 die Entwickler von TOS Malvore
@@ -141,7 +141,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Disk Images (*.dsk)</source>
-        <translation>Disketten-Abbilder (*.dsk)</translation>
+        <translation type="vanished">Disketten-Abbilder (*.dsk)</translation>
     </message>
     <message>
         <source>Not everything was saved</source>
@@ -159,6 +159,389 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
 %2</source>
         <translation>Die erste: %1
 %2</translation>
+    </message>
+    <message>
+        <source>&amp;Go to</source>
+        <translation>&amp;Gehe zu</translation>
+    </message>
+    <message>
+        <source>Go to a logical sector (decimal) or to a byte offset (hexadecimal, as the dump shows it)</source>
+        <translation>Zu einem logischen Sektor (dezimal) oder zu einem Byte-Offset (hexadezimal, wie ihn der Dump zeigt) gehen</translation>
+    </message>
+    <message>
+        <source>Sector</source>
+        <translation>Sektor</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>number</source>
+        <translation>Zahl</translation>
+    </message>
+    <message>
+        <source>Go</source>
+        <translation>Los</translation>
+    </message>
+    <message>
+        <source>Sector map</source>
+        <translation>Sektorkarte</translation>
+    </message>
+    <message>
+        <source>Open &amp;recent</source>
+        <translation>&amp;Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>&amp;Go</source>
+        <translation>&amp;Gehe zu</translation>
+    </message>
+    <message>
+        <source>&amp;Rescue</source>
+        <translation>&amp;Rettung</translation>
+    </message>
+    <message>
+        <source>A&amp;dd images...</source>
+        <translation>Abbilder &amp;hinzufügen...</translation>
+    </message>
+    <message>
+        <source>Add images</source>
+        <translation>Abbilder hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add DSK file(s) to the list</source>
+        <translation>DSK-Datei(en) zur Liste hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the selected images from the list</source>
+        <translation>Die ausgewählten Abbilder aus der Liste entfernen</translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation>&amp;Leeren</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <source>Remove every image from the list</source>
+        <translation>Alle Abbilder aus der Liste entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Output folder...</source>
+        <translation>&amp;Ausgabeordner...</translation>
+    </message>
+    <message>
+        <source>Output folder</source>
+        <translation>Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Choose the folder the rescued files go into</source>
+        <translation>Den Ordner wählen, in den die geretteten Dateien kommen</translation>
+    </message>
+    <message>
+        <source>Open output &amp;folder</source>
+        <translation>Ausgabe&amp;ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Open output folder</source>
+        <translation>Ausgabeordner öffnen</translation>
+    </message>
+    <message>
+        <source>Show the output folder in the file manager</source>
+        <translation>Den Ausgabeordner in der Dateiverwaltung zeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Go to sector or offset...</source>
+        <translation>&amp;Gehe zu Sektor oder Offset...</translation>
+    </message>
+    <message>
+        <source>Go to sector or offset</source>
+        <translation>Gehe zu Sektor oder Offset</translation>
+    </message>
+    <message>
+        <source>Go to a sector or an offset in the hex view</source>
+        <translation>In der Hex-Ansicht zu einem Sektor oder Offset gehen</translation>
+    </message>
+    <message>
+        <source>&amp;Next damaged sector</source>
+        <translation>&amp;Nächster beschädigter Sektor</translation>
+    </message>
+    <message>
+        <source>Next missing or suspect sector</source>
+        <translation>Nächster fehlender oder verdächtiger Sektor</translation>
+    </message>
+    <message>
+        <source>Go to the next missing or suspect sector in the hex view</source>
+        <translation>In der Hex-Ansicht zum nächsten fehlenden oder verdächtigen Sektor gehen</translation>
+    </message>
+    <message>
+        <source>&amp;Previous damaged sector</source>
+        <translation>&amp;Vorheriger beschädigter Sektor</translation>
+    </message>
+    <message>
+        <source>Previous missing or suspect sector</source>
+        <translation>Vorheriger fehlender oder verdächtiger Sektor</translation>
+    </message>
+    <message>
+        <source>Go to the previous missing or suspect sector in the hex view</source>
+        <translation>In der Hex-Ansicht zum vorherigen fehlenden oder verdächtigen Sektor gehen</translation>
+    </message>
+    <message>
+        <source>&amp;Sector map</source>
+        <translation>&amp;Sektorkarte</translation>
+    </message>
+    <message>
+        <source>Show the sectors of the selected image</source>
+        <translation>Die Sektoren des ausgewählten Abbilds zeigen</translation>
+    </message>
+    <message>
+        <source>Press %1 to quit</source>
+        <translation>%1 drücken zum Beenden</translation>
+    </message>
+    <message>
+        <source>TOS Malvore %1
+Rescues files from TOS floppy-disk images.
+
+(c) 2026 the TOS Malvore developers
+Licence: GNU General Public License, version 3 or later (GPL-3.0-or-later)
+https://kestrin.org/malvore
+
+Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
+        <translation>TOS Malvore %1
+Rettet Dateien aus Abbildern von TOS-Disketten.
+
+(c) 2026 die Entwickler von TOS Malvore
+Lizenz: GNU General Public License, Version 3 oder später (GPL-3.0-or-later)
+https://kestrin.org/malvore
+
+Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</translation>
+    </message>
+    <message>
+        <source>Disk images (*.dsk *.DSK *.edsk)</source>
+        <translation>Disketten-Abbilder (*.dsk *.DSK *.edsk)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Add DSK files</source>
+        <translation>DSK-Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation>die Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Refused %1: %2</source>
+        <translation>Abgelehnt %1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n image(s) opened</source>
+        <translation>
+            <numerusform>%n Abbild geöffnet</numerusform>
+            <numerusform>%n Abbilder geöffnet</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>... and %n more; the log names them all.</source>
+        <translation>
+            <numerusform>... und %n weitere; das Protokoll nennt alle.</numerusform>
+            <numerusform>... und %n weitere; das Protokoll nennt alle.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Files not opened</source>
+        <translation>Nicht geöffnete Dateien</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) could not be opened.</source>
+        <translation>
+            <numerusform>%n Datei konnte nicht geöffnet werden.</numerusform>
+            <numerusform>%n Dateien konnten nicht geöffnet werden.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n image(s) removed from the list</source>
+        <translation>
+            <numerusform>%n Abbild aus der Liste entfernt</numerusform>
+            <numerusform>%n Abbilder aus der Liste entfernt</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The list is empty</source>
+        <translation>Die Liste ist leer</translation>
+    </message>
+    <message>
+        <source>No recent files</source>
+        <translation>Keine zuletzt geöffneten Dateien</translation>
+    </message>
+    <message>
+        <source>&amp;Clear recent files</source>
+        <translation>Liste &amp;leeren</translation>
+    </message>
+    <message numerus="yes">
+        <source>Saving the files of %n image(s)...</source>
+        <translation>
+            <numerusform>Die Dateien von %n Abbild werden gespeichert...</numerusform>
+            <numerusform>Die Dateien von %n Abbildern werden gespeichert...</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) rescued into %1</source>
+        <translation>
+            <numerusform>%n Datei nach %1 gerettet</numerusform>
+            <numerusform>%n Dateien nach %1 gerettet</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n damaged</source>
+        <translation>
+            <numerusform>%n beschädigt</numerusform>
+            <numerusform>%n beschädigt</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Output: %1</source>
+        <translation>Ausgabe: %1</translation>
+    </message>
+    <message>
+        <source>Rescued files go into %1. Click to choose another folder.</source>
+        <translation>Gerettete Dateien kommen nach %1. Klicken, um einen anderen Ordner zu wählen.</translation>
+    </message>
+    <message>
+        <source>Rescued files go into %1</source>
+        <translation>Gerettete Dateien kommen nach %1</translation>
+    </message>
+    <message>
+        <source>%1 does not exist yet; Save makes it.</source>
+        <translation>%1 gibt es noch nicht; Speichern legt ihn an.</translation>
+    </message>
+    <message>
+        <source>No program could show %1</source>
+        <translation>Kein Programm konnte %1 zeigen</translation>
+    </message>
+    <message>
+        <source>Sector %1: track %2, side %3, sector id %4</source>
+        <translation>Sektor %1: Spur %2, Seite %3, Sektor-ID %4</translation>
+    </message>
+    <message>
+        <source>No missing or suspect sector after this one</source>
+        <translation>Kein fehlender oder verdächtiger Sektor nach diesem</translation>
+    </message>
+    <message>
+        <source>No missing or suspect sector before this one</source>
+        <translation>Kein fehlender oder verdächtiger Sektor vor diesem</translation>
+    </message>
+    <message>
+        <source>Not an offset: %1</source>
+        <translation>Kein Offset: %1</translation>
+    </message>
+    <message>
+        <source>Not a sector number: %1</source>
+        <translation>Keine Sektornummer: %1</translation>
+    </message>
+    <message>
+        <source>The image has no offset %1</source>
+        <translation>Das Abbild hat keinen Offset %1</translation>
+    </message>
+    <message>
+        <source>The image has no sector %1</source>
+        <translation>Das Abbild hat keinen Sektor %1</translation>
+    </message>
+</context>
+<context>
+    <name>SectorMapView</name>
+    <message>
+        <source>Side %1</source>
+        <translation>Seite %1</translation>
+    </message>
+    <message>
+        <source>good</source>
+        <translation>gut</translation>
+    </message>
+    <message>
+        <source>suspect</source>
+        <translation>verdächtig</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>fehlt</translation>
+    </message>
+    <message>
+        <source>Track %1, side %2, sector id %3</source>
+        <translation>Spur %1, Seite %2, Sektor-ID %3</translation>
+    </message>
+    <message>
+        <source>Logical sector %1, offset %2</source>
+        <translation>Logischer Sektor %1, Offset %2</translation>
+    </message>
+    <message>
+        <source>State: %1</source>
+        <translation>Zustand: %1</translation>
+    </message>
+    <message>
+        <source>In no file</source>
+        <translation>In keiner Datei</translation>
+    </message>
+    <message>
+        <source>File: %1</source>
+        <translation>Datei: %1</translation>
+    </message>
+    <message>
+        <source>Good</source>
+        <translation>Gut</translation>
+    </message>
+    <message>
+        <source>Suspect</source>
+        <translation>Verdächtig</translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation>Fehlt</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Select an image to see its sectors.</source>
+        <translation>Ein Abbild auswählen, um seine Sektoren zu sehen.</translation>
+    </message>
+</context>
+<context>
+    <name>WindowCommandLine</name>
+    <message>
+        <source>Usage: malvore [FILE...]
+Shows TOS disk images (DSK or Extended DSK) in the window and rescues
+their files. Each FILE is opened as the Open command does.
+  -h, --help     show this help and exit
+  --version      show the version and exit
+</source>
+        <translation>Aufruf: malvore [DATEI...]
+Zeigt TOS-Disketten-Abbilder (DSK oder Extended DSK) im Fenster und rettet
+ihre Dateien. Jede DATEI wird geöffnet wie mit dem Befehl Öffnen.
+  -h, --help     diese Hilfe zeigen und beenden
+  --version      die Version zeigen und beenden
+</translation>
     </message>
 </context>
 </TS>

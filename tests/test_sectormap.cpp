@@ -1,0 +1,353 @@
+#include "mainwindow.h"
+#include "rescuetestutil.h"
+#include "views/hexview.h"
+#include "views/sectormapview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSet>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+#include <QToolBox>
+#include <QToolTip>
+
+using namespace rescuetest;
+
+namespace {
+
+// A 40-track A.2 disk: the catalog in sectors 64..79, GAME in block 4
+// (sectors 80..83), sector 81 missing.
+QByteArray gameDisk()
+{
+    const QByteArray file = ImageBuilder::withHeader5(3, 600, 32768, pattern(600, 7));
+    ImageBuilder disk(40, 1);
+    disk.setLogicalBytes(64 * 256 + 32, extentEntry(0, "GAME", "", 0, file.size(), "\x04"), true);
+    disk.setLogicalBytes(80 * 256, file, true);
+    disk.removeLogicalSector(81, true);
+    return disk.dsk();
+}
+
+// A disk of no known layout with sectors 5, 20 and 33 missing.
+QByteArray holedDisk()
+{
+    ImageBuilder disk(40, 1);
+    for (int logical : {5, 20, 33})
+        disk.removeLogicalSector(logical, false);
+    return disk.dsk();
+}
+
+// Three good, suspect and missing sectors side by side, for the view alone.
+ImageRow threeStates()
+{
+    ImageRow row;
+    row.name = "states";
+    row.tracks = 3;
+    row.sides = 1;
+    row.map = QByteArray(48, char(1));
+    row.states = QByteArray(48, char(SectorState::Good));
+    row.states[16] = char(SectorState::Suspect);
+    row.map[32] = 0;
+    row.states[32] = char(SectorState::Missing);
+    return row;
+}
+
+QSet<QRgb> coloursIn(const QImage &image, const QRect &box)
+{
+    QSet<QRgb> colours;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            colours.insert(image.pixel(x, y));
+    return colours;
+}
+
+} // namespace
+
+// The sector map page and the hex view's Go to, next and previous.
+class TestSectorMap : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir files;
+
+    QString image(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = files.filePath(name);
+        return writeTestFile(path, bytes) ? path : QString();
+    }
+
+    struct Shown
+    {
+        MainWindow window;
+        QToolBox *toolBox = nullptr;
+        HexView *hex = nullptr;
+        SectorMapView *map = nullptr;
+
+        explicit Shown(const QString &path)
+        {
+            window.resize(1000, 700);
+            window.show();
+            QApplication::setActiveWindow(&window);
+            toolBox = window.findChild<QToolBox *>("toolBox");
+            hex = window.findChild<HexView *>("hexView");
+            map = window.findChild<SectorMapView *>("sectorMap");
+            window.openImages({path});
+        }
+        QString status() const { return window.statusBar()->currentMessage(); }
+    };
+
+private slots:
+    void sectorPlaces_data()
+    {
+        QTest::addColumn<int>("logical");
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<int>("sides");
+        QTest::addColumn<DiskFormat>("format");
+        QTest::addColumn<QList<int>>("place"); // track, side, position, sector id
+
+        QTest::newRow("A.2 system area in plain order") << 17 << 40 << 1 << DiskFormat::TosA2 << QList<int>{1, 0, 1, 1};
+        QTest::newRow("A.2 catalog skewed") << 70 << 40 << 1 << DiskFormat::TosA2 << QList<int>{4, 0, 6, 10};
+        QTest::newRow("A.4 skewed from the start") << 17 << 40 << 1 << DiskFormat::TosA4 << QList<int>{1, 0, 1, 7};
+        QTest::newRow("two sides: side 1 of track 0") << 16 << 80 << 2 << DiskFormat::TosA4 << QList<int>{0, 1, 0, 0};
+        QTest::newRow("two sides: track 1") << 35 << 80 << 2 << DiskFormat::Unknown << QList<int>{1, 0, 3, 5};
+        QTest::newRow("A.2 two sides, sector 63 plain") << 63 << 80 << 2 << DiskFormat::TosA2 << QList<int>{1, 1, 15, 15};
+        QTest::newRow("below 50 tracks one side walked") << 16 << 40 << 2 << DiskFormat::TosA4 << QList<int>{1, 0, 0, 0};
+    }
+
+    void sectorPlaces()
+    {
+        QFETCH(int, logical);
+        QFETCH(int, tracks);
+        QFETCH(int, sides);
+        QFETCH(DiskFormat, format);
+        QFETCH(QList<int>, place);
+        const SectorPlace got = sectorPlace(logical, tracks, sides, format);
+        QCOMPARE((QList<int>{got.track, got.side, got.position, got.sectorId}), place);
+    }
+
+    void toolTips_data()
+    {
+        QTest::addColumn<int>("logical");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("system area") << 17 << "Track 1, side 0, sector id 1\nLogical sector 17, offset 01100\n"
+                                              "State: good\nIn no file";
+        QTest::newRow("catalog") << 70 << "Track 4, side 0, sector id 10\nLogical sector 70, offset 04600\n"
+                                          "State: good\nFile: catalog";
+        QTest::newRow("file") << 80 << "Track 5, side 0, sector id 0\nLogical sector 80, offset 05000\n"
+                                       "State: good\nFile: GAME";
+        QTest::newRow("missing sector of the file") << 81 << "Track 5, side 0, sector id 7\n"
+                                                             "Logical sector 81, offset 05100\n"
+                                                             "State: missing\nFile: GAME";
+    }
+
+    void toolTips()
+    {
+        QFETCH(int, logical);
+        QFETCH(QString, tip);
+        Shown w(image("game.dsk", gameDisk()));
+        w.toolBox->setCurrentIndex(SectorMapPage);
+        QCOMPARE(w.map->sectorCount(), 640);
+        QCOMPARE(w.map->sectorToolTip(logical), tip);
+
+        // The tooltip over the cell says the same, as plain text.
+        const QPoint at = w.map->cellRect(logical).center();
+        QCOMPARE(w.map->sectorAt(at), logical);
+        QHelpEvent help(QEvent::ToolTip, at, w.map->mapToGlobal(at));
+        QApplication::sendEvent(w.map, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), Qt::convertFromPlainText(tip));
+        QToolTip::hideText();
+    }
+
+    void namesFromTheDiskStayText()
+    {
+        ImageRow row = threeStates();
+        QStringList owners;
+        for (int i = 0; i < 48; ++i)
+            owners << QString();
+        owners[3] = "<b>X</b>\x1b";
+        SectorMapView view;
+        view.setImage(row, owners);
+        QVERIFY(view.sectorToolTip(3).endsWith("File: <b>X</b>\\x1b"));
+    }
+
+    void statesDifferInPatternNotOnlyColour()
+    {
+        SectorMapView view;
+        view.setImage(threeStates(), QStringList());
+        view.resize(400, 400);
+        const QImage picture = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect good = view.cellRect(0).adjusted(1, 1, -2, -2);
+        const QRect suspect = view.cellRect(16).adjusted(1, 1, -2, -2);
+        const QRect missing = view.cellRect(32).adjusted(1, 1, -2, -2);
+        QVERIFY(good.width() >= 10 && good.height() >= 10);
+        // Good: one plain colour. Suspect: a hatch of two. Missing: a cross
+        // of a light colour on the fill, through the centre, not in the corner.
+        QCOMPARE(coloursIn(picture, good).size(), 1);
+        QVERIFY(coloursIn(picture, suspect).size() >= 2);
+        const QRgb centre = picture.pixel(missing.center());
+        const QRgb edge = picture.pixel(missing.left(), missing.center().y());
+        QVERIFY(qGray(centre) > 200);
+        QVERIFY(qGray(edge) < 150);
+        QVERIFY(!coloursIn(picture, suspect).contains(*coloursIn(picture, good).begin()));
+    }
+
+    void clickShowsTheSectorInTheHexView_data()
+    {
+        QTest::addColumn<int>("logical");
+        QTest::newRow("first") << 0;
+        QTest::newRow("file") << 80;
+        QTest::newRow("missing") << 81;
+        QTest::newRow("last track") << 39 * 16 + 5;
+    }
+
+    void clickShowsTheSectorInTheHexView()
+    {
+        QFETCH(int, logical);
+        Shown w(image("click.dsk", gameDisk()));
+        w.toolBox->setCurrentIndex(SectorMapPage);
+        QTest::qWait(20);
+        const QRect cell = w.map->cellRect(logical);
+        QVERIFY(w.map->rect().contains(cell));
+        QTest::mouseClick(w.map, Qt::LeftButton, Qt::NoModifier, cell.center());
+        QCOMPARE(w.toolBox->currentIndex(), int(HexPage));
+        QCOMPARE(w.map->markedSector(), logical);
+        QCOMPARE(w.window.currentHexSector(), logical);
+        const int line = logical * HexView::linesPerSector;
+        const int maximum = w.hex->verticalScrollBar()->maximum();
+        if (HexView::margin + line * w.hex->lineHeight() <= maximum)
+            QCOMPARE(w.hex->firstVisibleLine(), line);
+        else
+            QCOMPARE(w.hex->verticalScrollBar()->value(), maximum); // as far as the dump goes
+        QVERIFY(w.status().startsWith(QString("Sector %1: track ").arg(logical)));
+    }
+
+    void clickBesideTheCellsDoesNothing()
+    {
+        Shown w(image("beside.dsk", gameDisk()));
+        w.toolBox->setCurrentIndex(SectorMapPage);
+        QTest::mouseClick(w.map, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+        QCOMPARE(w.toolBox->currentIndex(), int(SectorMapPage));
+        QCOMPARE(w.map->markedSector(), -1);
+    }
+
+    void mapFollowsTheSelection()
+    {
+        Shown w(image("first.dsk", gameDisk()));
+        w.window.addImages({image("second.dsk", ImageBuilder(80, 2).dsk())});
+        w.toolBox->setCurrentIndex(SectorMapPage);
+        QCOMPARE(w.map->sectorCount(), 80 * 2 * 16);
+        QCOMPARE(w.map->state(81), SectorState::Good);
+        // Two sides: the cells of side 1 lie below those of side 0.
+        QVERIFY(w.map->cellRect(16).top() > w.map->cellRect(15).bottom());
+        QCOMPARE(w.map->cellRect(32).left(), w.map->cellRect(0).right() + 1);
+        auto *table = w.window.findChild<QTableWidget *>("dskList");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0)->text() == "first")
+                table->setCurrentCell(row, 0);
+        QCOMPARE(w.toolBox->currentIndex(), int(SectorMapPage));
+        QCOMPARE(w.map->sectorCount(), 640);
+        QCOMPARE(w.map->state(81), SectorState::Missing);
+        // One side: sector 16 starts the next track.
+        QCOMPARE(w.map->cellRect(16).left(), w.map->cellRect(0).right() + 1);
+    }
+
+    void nextAndPreviousDamagedSector()
+    {
+        Shown w(image("holes.dsk", holedDisk()));
+        w.toolBox->setCurrentIndex(HexPage);
+        QCOMPARE(w.window.currentHexSector(), 0);
+        QList<int> visited;
+        for (int i = 0; i < 4; ++i)
+            visited << w.window.goToDamagedSector(1);
+        QCOMPARE(visited, QList<int>({5, 20, 33, -1}));
+        QCOMPARE(w.status(), QString("No missing or suspect sector after this one"));
+        QCOMPARE(w.hex->firstVisibleLine(), 33 * HexView::linesPerSector);
+        visited.clear();
+        for (int i = 0; i < 3; ++i)
+            visited << w.window.goToDamagedSector(-1);
+        QCOMPARE(visited, QList<int>({20, 5, -1}));
+        QCOMPARE(w.status(), QString("No missing or suspect sector before this one"));
+
+        // From where the user scrolled to.
+        w.hex->scrollToLine(25 * HexView::linesPerSector);
+        QCOMPARE(w.window.currentHexSector(), 25);
+        QCOMPARE(w.window.goToDamagedSector(-1), 20);
+        w.hex->scrollToLine(25 * HexView::linesPerSector);
+        QCOMPARE(w.window.goToDamagedSector(1), 33);
+    }
+
+    void damagedSectorKeys()
+    {
+        Shown w(image("keys.dsk", holedDisk()));
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        w.toolBox->setCurrentIndex(HexPage);
+        QTest::keyClick(&w.window, Qt::Key_F3);
+        QTest::keyClick(&w.window, Qt::Key_F3);
+        QCOMPARE(w.hex->firstVisibleLine(), 20 * HexView::linesPerSector);
+        QTest::keyClick(&w.window, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(w.hex->firstVisibleLine(), 5 * HexView::linesPerSector);
+        // From another page the keys bring the hex view to the front.
+        w.toolBox->setCurrentIndex(LogPage);
+        QTest::keyClick(&w.window, Qt::Key_F3);
+        QCOMPARE(w.toolBox->currentIndex(), int(HexPage));
+        QCOMPARE(w.hex->firstVisibleLine(), 5 * HexView::linesPerSector);
+    }
+
+    void goToField_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 sector, 1 offset
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("line"); // -1: not moved
+        QTest::addColumn<QString>("status");
+
+        QTest::newRow("sector") << 0 << "100" << 100 * 18 << "Sector 100: track 6, side 0, sector id 12";
+        QTest::newRow("sector in hex") << 0 << "0x20" << 32 * 18 << "Sector 32: track 2, side 0, sector id 0";
+        QTest::newRow("offset as the dump shows it") << 1 << "1a30" << 26 * 18 + 3
+                                                     << "Sector 26: track 1, side 0, sector id 6";
+        QTest::newRow("offset with $") << 1 << " $100 " << 18 << "Sector 1: track 0, side 0, sector id 7";
+        QTest::newRow("not a number") << 0 << "zz" << -1 << "Not a sector number: zz";
+        QTest::newRow("not an offset") << 1 << "-5" << -1 << "Not an offset: -5";
+        QTest::newRow("beyond the image") << 0 << "640" << -1 << "The image has no sector 640";
+        QTest::newRow("offset beyond") << 1 << "28000" << -1 << "The image has no offset 28000";
+    }
+
+    void goToField()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(int, line);
+        QFETCH(QString, status);
+        Shown w(image("goto.dsk", holedDisk()));
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        w.toolBox->setCurrentIndex(LogPage);
+        // Ctrl+G: the field on the hex view page takes the keys.
+        QTest::keyClick(&w.window, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(w.toolBox->currentIndex(), int(HexPage));
+        auto *field = w.window.findChild<QLineEdit *>("goToValue");
+        QTRY_VERIFY(field->hasFocus());
+        w.hex->scrollToLine(7);
+        w.window.findChild<QComboBox *>("goToKind")->setCurrentIndex(kind);
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(w.hex->firstVisibleLine(), line < 0 ? 7 : line);
+        QCOMPARE(w.status(), status);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setOrganizationName("kestrin");
+    QCoreApplication::setApplicationName("malvore");
+    QApplication app(argc, argv);
+    TestSectorMap test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_sectormap.moc"
