@@ -81,15 +81,20 @@ ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, D
     return row;
 }
 
-SectorPlace sectorPlace(const ImageRow &row, int logical)
+SectorPlace sectorPlace(int logical, int tracks, int sides, DiskFormat format)
 {
     SectorPlace place;
-    const int walked = qMax(1, sidesWalked(row.tracks, row.sides));
-    const int position = logical % sectorsPerSide;
+    const int walked = qMax(1, sidesWalked(tracks, sides));
+    place.position = logical % sectorsPerSide;
     place.track = logical / (walked * sectorsPerSide);
     place.side = (logical / sectorsPerSide) % walked;
-    place.sectorId = physicalId(row.format, logical, position);
+    place.sectorId = physicalId(format, logical, place.position);
     return place;
+}
+
+SectorPlace sectorPlace(const ImageRow &row, int logical)
+{
+    return sectorPlace(logical, row.tracks, row.sides, row.format);
 }
 
 QString formatText(DiskFormat format)

@@ -53,8 +53,10 @@ struct SectorPlace
 {
     int track = 0;
     int side = 0;
-    int sectorId = 0;
+    int position = 0; // place in the track's logical order, 0..15
+    int sectorId = 0; // the sector's id as the disk records it
 };
+SectorPlace sectorPlace(int logical, int tracks, int sides, DiskFormat format);
 SectorPlace sectorPlace(const ImageRow &row, int logical);
 
 // Reads every sector of the loaded image in logical order.

@@ -23,20 +23,6 @@ const QColor missingFill(204, 32, 32);
 const QColor missingCross(255, 255, 255);
 } // namespace
 
-SectorPlace sectorPlace(int logical, int tracks, int sides, DiskFormat format)
-{
-    SectorPlace place;
-    const int walked = qMax(1, geometry::sidesWalked(tracks, sides));
-    place.track = logical / (walked * perSide);
-    place.side = (logical / perSide) % walked;
-    place.position = logical % perSide;
-    // The system area of an A.2 disk is in plain order, the rest skewed.
-    place.sectorId = format == DiskFormat::TosA2 && logical < geometry::systemSectors
-        ? place.position
-        : sectorSkew[place.position];
-    return place;
-}
-
 SectorMapView::SectorMapView(QWidget *parent)
     : QWidget(parent)
 {

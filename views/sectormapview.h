@@ -5,18 +5,6 @@
 #include <QStringList>
 #include <QWidget>
 
-// Where a logical sector lies on the disk.
-struct SectorPlace
-{
-    int track = 0;
-    int side = 0;
-    int position = 0; // place in the track's logical order, 0..15
-    int sectorId = 0; // the sector's id as the disk records it
-};
-
-// The place of a logical sector of an image of tracks and sides in format.
-SectorPlace sectorPlace(int logical, int tracks, int sides, DiskFormat format);
-
 // Every sector of one image as a grid large enough to read: one column per
 // track, one row per sector of a side, the sides one below the other, and a
 // legend. Good, suspect and missing sectors differ in pattern as well as in
