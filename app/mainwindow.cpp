@@ -137,6 +137,7 @@ MainWindow::MainWindow(QWidget *parent)
     appendLog(QStringLiteral("<b>TOS Malvore</b> ver. " MALVORE_VERSION));
 
     session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
+    setupSalvageActions();
 
     setAcceptDrops(true);
 }
@@ -301,6 +302,8 @@ QTableWidgetItem *MainWindow::loadImages(const QStringList &paths)
             continue;
         }
         QTableWidgetItem *map = addImageRow(result.row);
+        if (session->options().salvage)
+            map->setData(PhysicalDiskRole, QVariant::fromValue(result.physical));
         if (!first)
             first = map;
         accepted.append(path);

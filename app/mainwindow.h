@@ -26,6 +26,7 @@ enum ImageDataRole {
     SectorDataRole = Qt::UserRole,
     SectorMapRole = Qt::UserRole + 1,
     ImageRowRole = Qt::UserRole + 2,
+    PhysicalDiskRole = Qt::UserRole + 3, // salvaged and merged rows: the disk by place
 };
 
 // The pages of the tool box, in order.
@@ -79,6 +80,18 @@ public:
     int currentHexSector() const;
 
     QStringList recentFiles() const;
+
+    // Salvage mode for what is read from now on; the listed images are
+    // read again in the new mode. Remembered in the settings.
+    void setSalvage(bool on);
+    bool salvaging() const;
+    // Merges the selected rows (two or more reads of one geometry) into a
+    // new row; false, with a status message, when it cannot.
+    bool mergeSelectedRows();
+    // The selected row's salvaged or merged disk as an Extended DSK.
+    bool saveBestImage(const QString &path);
+    // NAME.sectors.csv and NAME.files.csv of the selected row into folder.
+    bool exportSectorReport(const QString &folder);
 
 public slots:
     void message(const QString &html);
@@ -136,6 +149,10 @@ private:
     void reportWriteFailures(const QVector<LogEntry::WriteFailure> &failures);
     void reportSaveSummary(int images, int files, int damaged, int failures);
     bool scrollHexView(int sector, int line);
+    void setupSalvageActions();
+    void updateSalvageActions();
+    // Replaces every row by a fresh read of its files (after a mode change).
+    void reloadRows();
 
     int currentPage = 0;
     bool sliderPressed = false;

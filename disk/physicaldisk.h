@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 
 class libdsk;
@@ -23,6 +24,8 @@ struct PhysicalDisk
     int places() const { return tracks * 32; }
     int state(int track, int side, int sectorId) const;
 };
+
+Q_DECLARE_METATYPE(PhysicalDisk)
 
 // Every place of the loaded image (read in salvage mode, so weak sectors
 // hold the majority of their copies); supplier is the number given.

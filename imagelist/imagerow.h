@@ -34,7 +34,8 @@ struct ImageRow
     // read supplied it (1 = the first; 0 where missing).
     QByteArray agreement;
     QByteArray supplier;
-    QStringList reads; // the names of the reads, the first supplier first
+    QStringList reads;   // the names of the reads, the first supplier first
+    QStringList sources; // the files the row was read from
 
     SectorState state(int logical) const
     {

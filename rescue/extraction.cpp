@@ -13,6 +13,7 @@ void assemble(RescueState &state, TosFile &file)
     const quint32 first = file.sectors.isEmpty() ? 0 : file.sectors.first();
     file.data.reserve(file.sectors.size() * sectorSize);
     for (quint32 s : file.sectors) {
+        state.own(s, file.catalogName);
         if (s < quint32(state.map.size()) && state.map.at(int(s)) != 0) {
             const char *sector = state.data.constData() + qint64(s) * sectorSize;
             file.data.append(sector, sectorSize);
@@ -23,7 +24,6 @@ void assemble(RescueState &state, TosFile &file)
                 file.suspectList += QStringLiteral("%1,").arg(s - first);
             }
             state.map[int(s)] = char(2);
-            state.own(s, file.catalogName);
         } else {
             file.data.append(QByteArray(sectorSize, '\0'));
             ++file.badCount;

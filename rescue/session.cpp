@@ -57,7 +57,9 @@ LoadResult RescueSession::loadWith(Load loadImageFile)
 
 LoadResult RescueSession::load(const QString &path)
 {
-    return loadWith([&] { return loadImage(*dsk, path); });
+    LoadResult result = loadWith([&] { return loadImage(*dsk, path); });
+    result.row.sources = QStringList{path};
+    return result;
 }
 
 LoadResult RescueSession::loadData(const QByteArray &bytes, const QString &name)
@@ -177,6 +179,7 @@ LoadResult RescueSession::merge(const QStringList &paths)
     result.row = buildImageRow(*dsk, names.first(), missing, format);
     dsk->reset();
     result.row.reads = names;
+    result.row.sources = paths;
     for (int i = 0; i < result.row.map.size(); ++i) {
         const SectorPlace place = sectorPlace(result.row, i);
         const int p = PhysicalDisk::place(place.track, place.side, place.sectorId);

@@ -31,3 +31,8 @@ target_compile_definitions(test_window_rescue PRIVATE MALVORE_SOURCE_DIR="${PROJ
 # The sector map page and the hex view's navigation.
 malvore_add_test(test_sectormap test_sectormap.cpp)
 target_link_libraries(test_sectormap PRIVATE testsupport)
+
+# Damaged disks in the window: salvage mode, merging reads, the best image,
+# the sector report.
+malvore_add_test(test_window_salvage test_window_salvage.cpp damageddisk.h)
+target_link_libraries(test_window_salvage PRIVATE testsupport)

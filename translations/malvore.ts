@@ -431,6 +431,70 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <source>The image has no sector %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Salvage damaged sectors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read weak sectors by the majority of their copies and mark sectors with data errors as suspect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Merge reads</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Merge the selected reads of one disk into a new row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save merged image...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export sector report...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save merged image</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export sector report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Salvage mode on</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Salvage mode off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Merge needs reads of one geometry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select two or more reads of one disk to merge</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The reads could not be merged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image saved to %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sector report written to %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No sector report: the disk&apos;s layout is unknown or a file could not be written</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SectorMapView</name>

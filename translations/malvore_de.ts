@@ -467,6 +467,70 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <source>The image has no sector %1</source>
         <translation>Das Abbild hat keinen Sektor %1</translation>
     </message>
+    <message>
+        <source>Salvage damaged sectors</source>
+        <translation>Beschädigte Sektoren retten</translation>
+    </message>
+    <message>
+        <source>Read weak sectors by the majority of their copies and mark sectors with data errors as suspect</source>
+        <translation>Schwache Sektoren nach der Mehrheit ihrer Kopien lesen und Sektoren mit Datenfehlern als verdächtig markieren</translation>
+    </message>
+    <message>
+        <source>Merge reads</source>
+        <translation>Lesevorgänge zusammenführen</translation>
+    </message>
+    <message>
+        <source>Merge the selected reads of one disk into a new row</source>
+        <translation>Die gewählten Lesevorgänge einer Diskette in einer neuen Zeile zusammenführen</translation>
+    </message>
+    <message>
+        <source>Save merged image...</source>
+        <translation>Zusammengeführtes Abbild speichern...</translation>
+    </message>
+    <message>
+        <source>Export sector report...</source>
+        <translation>Sektorbericht exportieren...</translation>
+    </message>
+    <message>
+        <source>Save merged image</source>
+        <translation>Zusammengeführtes Abbild speichern</translation>
+    </message>
+    <message>
+        <source>Export sector report</source>
+        <translation>Sektorbericht exportieren</translation>
+    </message>
+    <message>
+        <source>Salvage mode on</source>
+        <translation>Rettungsmodus an</translation>
+    </message>
+    <message>
+        <source>Salvage mode off</source>
+        <translation>Rettungsmodus aus</translation>
+    </message>
+    <message>
+        <source>Merge needs reads of one geometry</source>
+        <translation>Zusammenführen braucht Lesevorgänge gleicher Geometrie</translation>
+    </message>
+    <message>
+        <source>Select two or more reads of one disk to merge</source>
+        <translation>Zwei oder mehr Lesevorgänge einer Diskette zum Zusammenführen wählen</translation>
+    </message>
+    <message>
+        <source>The reads could not be merged</source>
+        <translation>Die Lesevorgänge konnten nicht zusammengeführt werden</translation>
+    </message>
+    <message>
+        <source>Image saved to %1</source>
+        <translation>Abbild gespeichert unter %1</translation>
+    </message>
+    <message>
+        <source>Sector report written to %1</source>
+        <translation>Sektorbericht geschrieben nach %1</translation>
+    </message>
+    <message>
+        <source>No sector report: the disk&apos;s layout is unknown or a file could not be written</source>
+        <translation>Kein Sektorbericht: das Format der Diskette ist unbekannt oder eine Datei konnte nicht geschrieben werden</translation>
+    </message>
 </context>
 <context>
     <name>SectorMapView</name>
