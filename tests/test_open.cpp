@@ -739,6 +739,11 @@ private slots:
         QCOMPARE(made.size(), 5);
         for (const QString &name : made)
             QVERIFY2(readFile(output.filePath(name)) == readFile(samples + name), qPrintable(name));
+        const QStringList reads = QDir(output.filePath("reads")).entryList({"*.dsk"}, QDir::Files, QDir::Name);
+        QCOMPARE(reads, QDir(samples + "reads").entryList({"*.dsk"}, QDir::Files, QDir::Name));
+        QCOMPARE(reads.size(), 3);
+        for (const QString &name : reads)
+            QVERIFY2(readFile(output.filePath("reads/" + name)) == readFile(samples + "reads/" + name), qPrintable(name));
     }
 };
 
