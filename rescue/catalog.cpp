@@ -47,9 +47,14 @@ int extentLength(const QByteArray &catalog, int entry)
 
 } // namespace
 
+int catalogFirstSector(int variant)
+{
+    return variant == 2 ? geometry::systemSectors : 0;
+}
+
 QByteArray catalogBytes(const QByteArray &imageData, int variant)
 {
-    const int start = variant == 2 ? geometry::systemSectors * geometry::sectorSize : 0;
+    const int start = catalogFirstSector(variant) * geometry::sectorSize;
     QByteArray catalog = imageData.mid(start, catalogSize);
     if (catalog.size() < catalogSize)
         catalog.append(QByteArray(catalogSize - catalog.size(), '\0'));

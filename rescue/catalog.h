@@ -28,6 +28,9 @@ struct TosFile
     int headerSize = 0;
 };
 
+// The first logical sector of the catalog: 64 for variant 2, 0 for 4.
+int catalogFirstSector(int variant);
+
 // The 4096 catalog bytes of an image in logical order: sectors 0..15 for
 // variant 4, 64..79 for variant 2. Bytes the image does not have read as 0.
 QByteArray catalogBytes(const QByteArray &imageData, int variant);

@@ -56,7 +56,7 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     if (job.collectDetails || job.writeReport) {
         for (int i = 0; i < state.map.size(); ++i)
             report.sectorOwners << QString();
-        const int catalogStart = variant == 2 ? geometry::systemSectors : 0;
+        const int catalogStart = catalogFirstSector(variant);
         for (int i = catalogStart; i < catalogStart + geometry::catalogSectors && i < state.map.size(); ++i)
             report.sectorOwners[i] = QStringLiteral("catalog");
         state.files = &report.files;

@@ -15,7 +15,7 @@ QStringList sectorOwners(const ImageRow &row)
     const int variant = catalogVariant(row.format);
     if (variant == 0)
         return owners;
-    const int catalogStart = variant == 2 ? geometry::systemSectors : 0;
+    const int catalogStart = catalogFirstSector(variant);
     for (int i = catalogStart; i < catalogStart + geometry::catalogSectors && i < count; ++i)
         owners[i] = QStringLiteral("catalog");
     const QByteArray catalog = catalogBytes(row.data, variant);
