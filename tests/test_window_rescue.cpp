@@ -116,6 +116,15 @@ class TestWindowRescue : public QObject
         return writeTestFile(path, bytes) ? path : QString();
     }
 
+    // The four sample images the rescue accepts.
+    QStringList fourSamples() const
+    {
+        QStringList paths;
+        for (const char *name : {"tos-a2-basic", "damaged", "tos-a4", "tos-a2-80ds"})
+            paths << samples + name + ".dsk";
+        return paths;
+    }
+
 private slots:
     void init()
     {
@@ -404,9 +413,7 @@ private slots:
         QTemporaryDir output;
         MainWindow window;
         window.setOutputRoot(output.path());
-        QStringList paths;
-        for (const char *name : {"tos-a2-basic", "damaged", "tos-a4", "tos-a2-80ds"})
-            paths << samples + name + ".dsk";
+        QStringList paths = fourSamples();
         window.openImages(paths.mid(0, images));
         bool seen = false;
         QTimer poll;
@@ -426,9 +433,7 @@ private slots:
         QTemporaryDir output;
         MainWindow window;
         window.setOutputRoot(output.path());
-        QStringList paths;
-        for (const char *name : {"tos-a2-basic", "damaged", "tos-a4", "tos-a2-80ds"})
-            paths << samples + name + ".dsk";
+        QStringList paths = fourSamples();
         paths << image("blank.dsk");
         window.openImages(paths);
         table(window)->setSortingEnabled(false);
