@@ -37,9 +37,14 @@ struct ImageRow
     QStringList reads;   // the names of the reads, the first supplier first
     QStringList sources; // the files the row was read from
 
+    int sectorCount() const { return map.size(); }
     SectorState state(int logical) const
     {
-        return logical >= 0 && logical < states.size() ? SectorState(states.at(logical)) : SectorState::Missing;
+        if (logical < 0 || logical >= map.size())
+            return SectorState::Missing;
+        if (states.size() != map.size()) // rows that know only read and not read
+            return map.at(logical) != 0 ? SectorState::Good : SectorState::Missing;
+        return SectorState(states.at(logical));
     }
 };
 

@@ -55,11 +55,11 @@ QImage mapPicture(const ImageRow &row)
     if (walked == 0)
         return picture;
     const int perTrack = walked * geometry::sectorsPerSide;
-    for (int logical = 0; logical < row.map.size(); ++logical) {
+    for (int logical = 0; logical < row.sectorCount(); ++logical) {
         const int track = logical / perTrack;
         const int side = (logical / geometry::sectorsPerSide) % walked;
         const int position = logical % geometry::sectorsPerSide;
-        if (row.map.at(logical) == 0)
+        if (row.state(logical) == SectorState::Missing)
             markMissing(picture, walked, track, side, position);
         else if (row.salvage && row.state(logical) == SectorState::Suspect)
             markSuspect(picture, walked, track, side, position);

@@ -33,17 +33,9 @@ SectorMapView::SectorMapView(QWidget *parent)
 void SectorMapView::setImage(const ImageRow &row, const QStringList &owners)
 {
     image = row;
-    image.data.clear();
-    image.map.clear();
-    image.states.clear();
-    // Rows made before sector states existed know only read and not read.
-    states = row.states;
-    if (states.size() != row.map.size()) {
-        states = QByteArray(row.map.size(), char(SectorState::Missing));
-        for (int i = 0; i < row.map.size(); ++i)
-            if (row.map.at(i) != 0)
-                states[i] = char(SectorState::Good);
-    }
+    states = QByteArray(row.sectorCount(), char(SectorState::Missing));
+    for (int i = 0; i < row.sectorCount(); ++i)
+        states[i] = char(row.state(i));
     this->owners = owners;
     marked = -1;
     updateGeometry();
