@@ -1,6 +1,6 @@
 #include "formatdetect.h"
 
-#include "libdsk.h"
+#include "physicaldisk.h"
 
 #include <QByteArray>
 
@@ -48,7 +48,19 @@ bool looksLikeFileEntry(const unsigned char *e)
 
 } // namespace
 
-DiskFormat detectFormat(const libdsk &dsk)
+namespace {
+// A sector by the reader's linear number, or an empty array where the disk
+// lacks it.
+QByteArray linearSector(const PhysicalDisk &disk, int n)
+{
+    if (n < 0 || n >= disk.tracks * disk.sides * geometry::sectorsPerSide)
+        return QByteArray();
+    const int place = geometry::placeOfNumber(n, disk.sides);
+    return disk.sectors.isRead(place) ? disk.sectors.sectorBytes(place) : QByteArray();
+}
+} // namespace
+
+DiskFormat detectFormat(const PhysicalDisk &disk)
 {
     // Phase 1: first bytes against the two reference tables. The comparison
     // is exact for every byte value; 0xFE is no wildcard (as one it would
@@ -56,7 +68,7 @@ DiskFormat detectFormat(const libdsk &dsk)
     int cpm = 0;
     int tos = 0;
     for (int i = 0; i < 64; ++i) {
-        const QByteArray s = dsk.sector(i);
+        const QByteArray s = linearSector(disk, i);
         if (s.isEmpty())
             continue;
         const unsigned char b = static_cast<unsigned char>(s.at(0));
@@ -71,7 +83,7 @@ DiskFormat detectFormat(const libdsk &dsk)
     buffer.reserve(32 * 256);
     for (int base : {0, 64}) {
         for (int i = 0; i < 16; ++i) {
-            const QByteArray s = dsk.sector(base + sectorSkew[i]);
+            const QByteArray s = linearSector(disk, base + sectorSkew[i]);
             buffer.append(s.size() == 256 ? s : QByteArray(256, char(0xE5)));
         }
     }
@@ -88,4 +100,28 @@ DiskFormat detectFormat(const libdsk &dsk)
     if (secondArea < firstArea)
         return DiskFormat::TosA4;
     return DiskFormat::Unknown;
+}
+
+int CatalogLayout::catalogFirstSector() const
+{
+    return variant == Variant::A2 ? geometry::systemSectors : 0;
+}
+
+int CatalogLayout::firstBlockSector() const
+{
+    return geometry::firstBlockSector(large, variant == Variant::A2);
+}
+
+int CatalogLayout::sectorsPerBlock() const
+{
+    return geometry::sectorsPerBlock(large);
+}
+
+bool catalogLayout(DiskFormat format, int tracks, CatalogLayout &layout)
+{
+    if (format != DiskFormat::TosA2 && format != DiskFormat::TosA4)
+        return false;
+    layout.variant = format == DiskFormat::TosA2 ? CatalogLayout::Variant::A2 : CatalogLayout::Variant::A4;
+    layout.large = geometry::isLargeDisk(tracks);
+    return true;
 }

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "diskread.h"
+#include "formatdetect.h"
 #include "logentry.h"
+#include "physicaldisk.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QVector>
 
-// One loaded disk image: the file bytes, the geometry of its header and a
-// table telling where each 256-byte sector lies inside the file bytes.
-struct PhysicalDisk;
-
+// Holds the last disk image read, for callers that look at one image at a
+// time: the read itself is a value (readDiskFile, readDiskBytes), whose
+// entries this object passes on through its message signal.
 class libdsk : public QObject
 {
     Q_OBJECT
@@ -39,60 +40,42 @@ public:
     // before opening.
     void setSalvage(bool on) { salvage = on; }
     bool salvaging() const { return salvage; }
-    // The state of a linear sector: 0 missing, 1 good, 2 suspect (data
-    // present, but a data error was reported, its copies differ or it is
-    // shorter than 256 bytes); the values of SectorState.
-    int sectorState(int track, int side, int sectorId) const;
+    // The state of a sector: missing, good or suspect (data present, but a
+    // data error was reported, its copies differ or it is shorter than 256
+    // bytes).
+    SectorState sectorState(int track, int side, int sectorId) const;
     // How many copies of a sector equal the value read (1 for a plain one,
     // 0 for a missing one).
     int agreeingCopies(int track, int side, int sectorId) const;
 
-    int tracks = 0;
-    int sides = 0;
-    int diskType = 0;
-    int sectorCount = 0;
+    int tracks() const { return loaded.tracks; }
+    int sides() const { return loaded.sides; }
+    int diskType() const { return opened ? geometry::diskType(loaded.tracks, loaded.sides) : 0; }
+    int sectorCount() const { return loaded.tracks * loaded.sides * geometry::sectorsPerSide; }
+    // The loaded disk by place.
+    const PhysicalDisk &disk() const { return loaded; }
 
-    // Files larger than any image the readers could use are not read whole.
-    static constexpr qint64 maxFileSize = 64 * 1024 * 1024;
+    static constexpr qint64 maxFileSize = maxDiskImageSize;
 
 signals:
     void message(const LogEntry &entry);
 
 private:
-    struct SectorRef
-    {
-        int offset = -1; // -1: absent
-        int length = 0;  // stored bytes of one copy, 1..256; the rest reads as zeros
-        int copies = 1;  // a weak sector is stored as several 256-byte copies
-        bool dataError = false;    // the controller reported a data error
-        bool copiesDiffer = false; // the copies of a weak sector are not all alike
-    };
+    int take(DiskRead read);
+    // The place of a sector as the loaded disk type numbers it, or -1.
+    int placeOf(int track, int side, int sectorId) const;
+    int placeOfNumber(int n) const;
 
-    int linearNumber(int track, int side, int sectorId) const;
-    int load(const QByteArray &bytes, const QString &baseName, bool tooLarge);
-    int parseDsk();
-    int parseEdsk();
-
-    // Shared header steps of both readers.
-    int checkCommonGeometry();
-    void emitCreator(const char *container);
-    void report(const LogEntry &entry) { emit message(entry); }
-    void reportGeometry(const QString &trackSizeLine);
-    void setGeometry();
-    bool trackHeaderAt(int pos) const;
-    bool storeSector(int track, int side, int sectorId, int offset, int length, int copies = 1,
-                     bool dataError = false);
-    bool weakTracksAcceptable(int blockCount) const;
-    int majorityByte(const SectorRef &ref, int position) const;
-    void copyStored(const SectorRef &ref, char *out) const;
-
-    quint8 byteAt(int pos) const;
-    // A stored sector's 256 bytes, a short one padded with zeros.
-    QByteArray storedBytes(int offset, int length) const;
-    void reportOpening(const QString &baseName);
-    QString textAt(int pos, int maxLength) const;
-
-    QByteArray rawData;
-    QVector<SectorRef> sectorTable;
+    PhysicalDisk loaded;
+    bool opened = false;
     bool salvage = false;
 };
+
+// Every place of the loaded image; supplier is the number given.
+PhysicalDisk readPhysical(const libdsk &dsk, int supplier = 1);
+
+// Detection on the loaded disk.
+inline DiskFormat detectFormat(const libdsk &dsk)
+{
+    return detectFormat(dsk.disk());
+}

@@ -1,7 +1,6 @@
 #include "physicaldisk.h"
 
 #include "geometry.h"
-#include "libdsk.h"
 
 using geometry::sectorSize;
 using geometry::sectorsPerSide;
@@ -29,10 +28,10 @@ QByteArray trackBlock(const PhysicalDisk &disk, int track, int side)
     QByteArray data;
     int count = 0;
     for (int id = 0; id < sectorsPerSide; ++id) {
-        const int state = disk.state(track, side, id);
-        if (state == 0)
+        const SectorState state = disk.state(track, side, id);
+        if (state == SectorState::Missing)
             continue;
-        const char error = state == 2 ? char(0x20) : char(0);
+        const char error = state == SectorState::Suspect ? char(0x20) : char(0);
         header.append(char(track));
         header.append(char(side));
         header.append(char(id));
@@ -41,7 +40,7 @@ QByteArray trackBlock(const PhysicalDisk &disk, int track, int side)
         header.append(error); // ST2: data error in the data field
         header.append(char(sectorSize & 0xFF));
         header.append(char(sectorSize >> 8));
-        data.append(disk.data.mid(PhysicalDisk::place(track, side, id) * sectorSize, sectorSize));
+        data.append(disk.sectors.sectorData(PhysicalDisk::place(track, side, id)), sectorSize);
         ++count;
     }
     header[countAt] = char(count);
@@ -50,37 +49,6 @@ QByteArray trackBlock(const PhysicalDisk &disk, int track, int side)
 }
 
 } // namespace
-
-int PhysicalDisk::state(int track, int side, int sectorId) const
-{
-    const int p = place(track, side, sectorId);
-    return p >= 0 && p < states.size() ? states.at(p) : 0;
-}
-
-PhysicalDisk readPhysical(const libdsk &dsk, int supplier)
-{
-    PhysicalDisk disk;
-    disk.tracks = dsk.tracks;
-    disk.sides = dsk.sides;
-    const int places = disk.places();
-    disk.data = QByteArray(places * sectorSize, '\0');
-    disk.states = QByteArray(places, '\0');
-    disk.agreement = QByteArray(places, '\0');
-    disk.supplier = QByteArray(places, '\0');
-    for (int t = 0; t < disk.tracks; ++t) {
-        for (int s = 0; s < disk.sides; ++s) {
-            for (int id = 0; id < sectorsPerSide; ++id) {
-                const int p = PhysicalDisk::place(t, s, id);
-                if (!dsk.copySector(t, s, id, disk.data.data() + p * sectorSize))
-                    continue;
-                disk.states[p] = char(dsk.sectorState(t, s, id));
-                disk.agreement[p] = char(qMin(255, dsk.agreeingCopies(t, s, id)));
-                disk.supplier[p] = char(supplier);
-            }
-        }
-    }
-    return disk;
-}
 
 QByteArray extendedDskImage(const PhysicalDisk &disk, const QByteArray &creator)
 {

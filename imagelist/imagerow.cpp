@@ -1,9 +1,10 @@
 #include "imagerow.h"
 
 #include "disk/geometry.h"
-#include "disk/libdsk.h"
 
 #include <QFileInfo>
+
+#include <cstring>
 
 using geometry::sectorsPerSide;
 using geometry::sectorSize;
@@ -21,22 +22,6 @@ int physicalId(DiskFormat format, int logicalSector, int position)
     return sectorSkew[position];
 }
 
-LoadOutcome classify(libdsk &dsk, int openResult, const QString &name)
-{
-    LoadOutcome outcome;
-    if (openResult < 0)
-        return outcome;
-    const DiskFormat format = detectFormat(dsk);
-    if (format == DiskFormat::Cpm) {
-        outcome.refused = true;
-        outcome.refusal = LogEntry::error().text(QStringLiteral("CPM disks are not supported"));
-        return outcome;
-    }
-    outcome.accepted = true;
-    outcome.row = buildImageRow(dsk, name, openResult, format);
-    return outcome;
-}
-
 } // namespace
 
 int sidesWalked(int tracks, int sides)
@@ -44,37 +29,30 @@ int sidesWalked(int tracks, int sides)
     return geometry::sidesWalked(tracks, sides);
 }
 
-ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, DiskFormat format)
+ImageRow buildImageRow(const PhysicalDisk &disk, const QString &name, int badSectors, DiskFormat format,
+                       bool salvage)
 {
     ImageRow row;
     row.name = name;
-    row.tracks = dsk.tracks;
-    row.sides = dsk.sides;
+    row.tracks = disk.tracks;
+    row.sides = disk.sides;
     row.badSectors = badSectors;
     row.format = format;
-    row.salvage = dsk.salvaging();
+    row.salvage = salvage;
 
-    const int walked = sidesWalked(dsk.tracks, dsk.sides);
-    const int total = dsk.tracks * walked * sectorsPerSide;
+    const int walked = sidesWalked(disk.tracks, disk.sides);
     // Filled in place: missing sectors stay zero, read ones are copied over.
-    row.data = QByteArray(total * sectorSize, '\0');
-    row.map = QByteArray(total, '\0');
-    row.states = QByteArray(total, char(SectorState::Missing));
-    row.agreement = QByteArray(total, '\0');
-    row.supplier = QByteArray(total, '\0');
-    char *data = row.data.data();
-    char *map = row.map.data();
-    for (int t = 0; t < dsk.tracks; ++t) {
+    row.sectors = SectorTable(disk.tracks * walked * sectorsPerSide);
+    for (int t = 0; t < disk.tracks; ++t) {
         for (int s = 0; s < walked; ++s) {
             for (int i = 0; i < sectorsPerSide; ++i) {
                 const int logical = (t * walked + s) * sectorsPerSide + i;
-                const int id = physicalId(format, logical, i);
-                if (dsk.copySector(t, s, id, data + logical * sectorSize)) {
-                    map[logical] = char(1);
-                    row.states[logical] = char(dsk.sectorState(t, s, id));
-                    row.agreement[logical] = char(qMin(255, dsk.agreeingCopies(t, s, id)));
-                    row.supplier[logical] = char(1);
-                }
+                const int place = geometry::place(t, s, physicalId(format, logical, i));
+                if (!disk.sectors.isRead(place))
+                    continue;
+                std::memcpy(row.sectors.sectorDataForWrite(logical), disk.sectors.sectorData(place), sectorSize);
+                row.sectors.setRead(logical, disk.sectors.state(place), disk.sectors.agreeing(place),
+                                    disk.sectors.supplier(place));
             }
         }
     }
@@ -109,14 +87,29 @@ QString formatText(DiskFormat format)
     }
 }
 
-LoadOutcome loadImage(libdsk &dsk, const QString &path)
+LoadOutcome classifyDisk(DiskRead read, const QString &name, bool salvage)
 {
-    const int result = dsk.open(path);
-    return classify(dsk, result, QFileInfo(path).completeBaseName());
+    LoadOutcome outcome;
+    if (read.accepted()) {
+        const DiskFormat format = detectFormat(read.disk);
+        if (format == DiskFormat::Cpm) {
+            outcome.refused = true;
+            outcome.refusal = LogEntry::error().text(QStringLiteral("CPM disks are not supported"));
+        } else {
+            outcome.accepted = true;
+            outcome.row = buildImageRow(read.disk, name, read.missing, format, salvage);
+        }
+    }
+    outcome.read = std::move(read);
+    return outcome;
 }
 
-LoadOutcome loadImageData(libdsk &dsk, const QByteArray &bytes, const QString &name)
+LoadOutcome loadImage(const QString &path, const ReadOptions &options)
 {
-    const int result = dsk.openData(bytes, name);
-    return classify(dsk, result, name);
+    return classifyDisk(readDiskFile(path, options), QFileInfo(path).completeBaseName(), options.salvage);
+}
+
+LoadOutcome loadImageData(const QByteArray &bytes, const QString &name, const ReadOptions &options)
+{
+    return classifyDisk(readDiskBytes(bytes, name, options), name, options.salvage);
 }

@@ -1,21 +1,14 @@
 #pragma once
 
+#include "disk/diskread.h"
 #include "disk/formatdetect.h"
 #include "disk/logentry.h"
+#include "disk/sectortable.h"
 
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
-
-class libdsk;
-
-// What the controller's record says of one sector.
-enum class SectorState : char {
-    Missing = 0,
-    Good = 1,
-    Suspect = 2, // data present, but a data error was reported, copies differ or it is partial
-};
 
 // Everything an image-table row holds about one accepted image.
 struct ImageRow
@@ -25,27 +18,16 @@ struct ImageRow
     int sides = 0;
     int badSectors = 0;
     DiskFormat format = DiskFormat::Unknown;
-    QByteArray data; // 256 bytes per sector, logical order, zeros if not read
-    QByteArray map;  // one byte per sector: 1 read, 0 not read
-    QByteArray states; // one SectorState per sector, logical order
+    // Every sector in logical order: bytes (zeros if not read), state,
+    // agreeing copies or reads, and the read that supplied it.
+    SectorTable sectors;
     // Built in salvage mode: suspect sectors are counted and listed.
     bool salvage = false;
-    // Per sector: how many reads or copies agreed on its value, and which
-    // read supplied it (1 = the first; 0 where missing).
-    QByteArray agreement;
-    QByteArray supplier;
     QStringList reads;   // the names of the reads, the first supplier first
     QStringList sources; // the files the row was read from
 
-    int sectorCount() const { return map.size(); }
-    SectorState state(int logical) const
-    {
-        if (logical < 0 || logical >= map.size())
-            return SectorState::Missing;
-        if (states.size() != map.size()) // rows that know only read and not read
-            return map.at(logical) != 0 ? SectorState::Good : SectorState::Missing;
-        return SectorState(states.at(logical));
-    }
+    int sectorCount() const { return sectors.count(); }
+    SectorState state(int logical) const { return sectors.state(logical); }
 };
 
 Q_DECLARE_METATYPE(ImageRow)
@@ -65,22 +47,26 @@ struct SectorPlace
 SectorPlace sectorPlace(int logical, int tracks, int sides, DiskFormat format);
 SectorPlace sectorPlace(const ImageRow &row, int logical);
 
-// Reads every sector of the loaded image in logical order.
-ImageRow buildImageRow(const libdsk &dsk, const QString &name, int badSectors, DiskFormat format);
+// Every sector of a disk in logical order.
+ImageRow buildImageRow(const PhysicalDisk &disk, const QString &name, int badSectors, DiskFormat format,
+                       bool salvage);
 
 // "A.2", "A.4" or "unknown", as the TOS column shows the format.
 QString formatText(DiskFormat format);
 
-// The outcome of loading and classifying one image file. The reader's own
-// entries go through its message signal; a refusal of the loaded image
-// itself (CP/M) comes back as an entry.
+// The outcome of loading and classifying one image file: the read (its
+// entries, the disk by place, a refusal of the file) and, when the read was
+// taken, either the row or the refusal of the loaded image itself (CP/M).
 struct LoadOutcome
 {
     bool accepted = false;
     bool refused = false; // loaded, but of a kind the rescue does not take
     LogEntry refusal;
     ImageRow row;
+    DiskRead read;
 };
 
-LoadOutcome loadImage(libdsk &dsk, const QString &path);
-LoadOutcome loadImageData(libdsk &dsk, const QByteArray &bytes, const QString &name);
+LoadOutcome loadImage(const QString &path, const ReadOptions &options);
+LoadOutcome loadImageData(const QByteArray &bytes, const QString &name, const ReadOptions &options);
+// Classifies a disk read elsewhere (a merge).
+LoadOutcome classifyDisk(DiskRead read, const QString &name, bool salvage);

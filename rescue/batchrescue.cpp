@@ -6,20 +6,33 @@
 
 namespace {
 
-// The conversion of one image, held back until every image is loaded.
-struct HeldConversion
+// The images of a batch, loaded (or merged) as the Save asks for them.
+class ImageFiles : public RowSource
 {
-    QString path;
-    QVector<LogEntry> entries;
-    bool converted = false;
+public:
+    ImageFiles(const RescueSession &session, const QStringList &images, bool merge)
+        : session(session)
+        , images(images)
+        , merge(merge)
+    {
+    }
+    int count() const override { return merge ? qMin(1, images.size()) : images.size(); }
+    LoadResult fetch(int index) const override
+    {
+        return merge ? session.mergeQuietly(images) : session.loadQuietly(images.at(index));
+    }
+
+private:
+    const RescueSession &session;
+    const QStringList images;
+    const bool merge;
 };
 
 class BatchRun
 {
 public:
-    BatchRun(const QString &outputRoot, BatchListener &listener, const BatchMode &mode)
-        : outputRoot(outputRoot)
-        , listener(listener)
+    BatchRun(BatchListener &listener, const BatchMode &mode)
+        : listener(listener)
         , mode(mode)
         , session([this](const LogEntry &entry) { this->listener.entry(entry); })
     {
@@ -29,79 +42,65 @@ public:
         session.setOptions(options);
     }
 
-    int run(const QStringList &images)
+    int run(const QStringList &images, const QString &outputRoot)
     {
-        if (mode.merge) {
-            LoadResult merged = session.merge(images);
-            for (const auto &read : merged.refusedReads)
-                report(refusal(read.first, LoadResult{LoadResult::Status::Unreadable, {}, read.second, {}, {}}));
-            if (merged.status != LoadResult::Status::Unreadable || merged.refusedReads.isEmpty())
-                convertLoaded(images.value(0), merged);
-        } else {
-            for (const QString &path : images)
-                convertLoaded(path, session.load(path));
-        }
-        session.setLog([this](const LogEntry &entry) { this->listener.entry(entry); });
-        session.beginConversion(held.size());
-        for (const HeldConversion &conversion : held)
-            replay(conversion);
+        SaveOptions save;
+        save.outputRoot = outputRoot;
+        save.jobs = mode.jobs;
+        save.loadsFirst = true;
+        save.fetched = [&](int index, const LoadResult &result) {
+            loaded(mode.merge ? images.value(0) : images.at(index), result);
+        };
+        save.saved = [&](const SavedImage &image) {
+            const QString path = mode.merge ? images.value(0) : image.source;
+            for (const LogEntry::WriteFailure &failure : image.failures)
+                report(problemOf(BatchProblem::Kind::WriteFailed, path, failure));
+            if (!image.converted)
+                report(problemOf(BatchProblem::Kind::NotConverted, path));
+        };
+        session.save(ImageFiles(session, images, mode.merge), save);
         return problems;
     }
 
 private:
-    void convertLoaded(const QString &path, const LoadResult &result)
+    void loaded(const QString &path, const LoadResult &result)
     {
+        for (const auto &read : result.refusedReads) {
+            LoadResult refused;
+            refused.reasons = read.second;
+            report(refusal(read.first, refused));
+        }
         if (result.status != LoadResult::Status::Accepted) {
-            report(refusal(path, result));
+            // A merge whose every read was refused has said so read by read.
+            if (!mode.merge || result.status != LoadResult::Status::Unreadable || result.refusedReads.isEmpty())
+                report(refusal(path, result));
             return;
         }
         if (!mode.bestImage.isEmpty()) {
-            BatchProblem problem;
-            problem.kind = BatchProblem::Kind::WriteFailed;
-            problem.imagePath = path;
+            BatchProblem problem = problemOf(BatchProblem::Kind::WriteFailed, path);
             if (!session.writeBestImage(result.physical, mode.bestImage, &problem.failure))
                 report(problem);
         }
-        HeldConversion conversion;
-        conversion.path = path;
-        session.setLog([&conversion](const LogEntry &entry) { conversion.entries.append(entry); });
-        conversion.converted = session.convert(result.row, outputRoot).converted;
-        session.setLog([this](const LogEntry &entry) { this->listener.entry(entry); });
-        held.append(std::move(conversion));
+    }
+
+    static BatchProblem problemOf(BatchProblem::Kind kind, const QString &path,
+                                  const LogEntry::WriteFailure &failure = LogEntry::WriteFailure())
+    {
+        BatchProblem problem;
+        problem.kind = kind;
+        problem.imagePath = path;
+        problem.failure = failure;
+        return problem;
     }
 
     static BatchProblem refusal(const QString &path, const LoadResult &result)
     {
-        BatchProblem problem;
-        problem.imagePath = path;
         const QFileInfo file(path);
-        if (result.status == LoadResult::Status::Unreadable && (!file.exists() || !file.isReadable())) {
-            problem.kind = BatchProblem::Kind::Unreadable;
-            return problem;
-        }
-        problem.kind = BatchProblem::Kind::Refused;
+        if (result.status == LoadResult::Status::Unreadable && (!file.exists() || !file.isReadable()))
+            return problemOf(BatchProblem::Kind::Unreadable, path);
+        BatchProblem problem = problemOf(BatchProblem::Kind::Refused, path);
         problem.reasons = result.reasons;
         return problem;
-    }
-
-    void replay(const HeldConversion &conversion)
-    {
-        for (const LogEntry &entry : conversion.entries) {
-            listener.entry(entry);
-            if (entry.isWriteFailure()) {
-                BatchProblem problem;
-                problem.kind = BatchProblem::Kind::WriteFailed;
-                problem.imagePath = conversion.path;
-                problem.failure = entry.failure;
-                report(problem);
-            }
-        }
-        if (!conversion.converted) {
-            BatchProblem problem;
-            problem.kind = BatchProblem::Kind::NotConverted;
-            problem.imagePath = conversion.path;
-            report(problem);
-        }
     }
 
     void report(const BatchProblem &problem)
@@ -110,11 +109,9 @@ private:
         listener.problem(problem);
     }
 
-    const QString outputRoot;
     BatchListener &listener;
     const BatchMode mode;
     RescueSession session;
-    QVector<HeldConversion> held;
     int problems = 0;
 };
 
@@ -122,5 +119,5 @@ private:
 
 int runBatch(const QStringList &images, const QString &outputRoot, BatchListener &listener, const BatchMode &mode)
 {
-    return BatchRun(outputRoot, listener, mode).run(images);
+    return BatchRun(listener, mode).run(images, outputRoot);
 }

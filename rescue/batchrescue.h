@@ -41,6 +41,7 @@ struct BatchMode
     bool merge = false;       // all images are reads of one disk, rescued once
     bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
     QString bestImage;        // where to write the salvaged or merged disk, if anywhere
+    int jobs = 0;             // images converted at once; 0: as many as the machine has cores
 };
 
 // Rescues images into outputRoot; the result is the number of problems.

@@ -47,14 +47,9 @@ int extentLength(const QByteArray &catalog, int entry)
 
 } // namespace
 
-int catalogFirstSector(int variant)
+QByteArray catalogBytes(const QByteArray &imageData, const CatalogLayout &layout)
 {
-    return variant == 2 ? geometry::systemSectors : 0;
-}
-
-QByteArray catalogBytes(const QByteArray &imageData, int variant)
-{
-    const int start = catalogFirstSector(variant) * geometry::sectorSize;
+    const int start = layout.catalogFirstSector() * geometry::sectorSize;
     QByteArray catalog = imageData.mid(start, catalogSize);
     if (catalog.size() < catalogSize)
         catalog.append(QByteArray(catalogSize - catalog.size(), '\0'));
@@ -122,10 +117,10 @@ QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &len
     return blocks;
 }
 
-QVector<quint32> blockSectors(const QByteArray &blocks, int variant, bool large)
+QVector<quint32> blockSectors(const QByteArray &blocks, const CatalogLayout &layout)
 {
-    const quint32 perBlock = large ? 16 : 4;
-    const quint32 base = (large || variant == 2) ? 64 : 0;
+    const quint32 perBlock = quint32(layout.sectorsPerBlock());
+    const quint32 base = quint32(layout.firstBlockSector());
     QVector<quint32> sectors;
     sectors.reserve(blocks.size() * int(perBlock));
     for (char b : blocks) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "disk/formatdetect.h"
+#include "disk/geometry.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
-constexpr int catalogSize = 4096;
+constexpr int catalogSize = geometry::catalogSectors * geometry::sectorSize;
 constexpr int catalogEntrySize = 32;
 constexpr int catalogEntries = 128;
 
@@ -28,12 +31,9 @@ struct TosFile
     int headerSize = 0;
 };
 
-// The first logical sector of the catalog: 64 for variant 2, 0 for 4.
-int catalogFirstSector(int variant);
-
 // The 4096 catalog bytes of an image in logical order: sectors 0..15 for
-// variant 4, 64..79 for variant 2. Bytes the image does not have read as 0.
-QByteArray catalogBytes(const QByteArray &imageData, int variant);
+// A.4, 64..79 for A.2. Bytes the image does not have read as 0.
+QByteArray catalogBytes(const QByteArray &imageData, const CatalogLayout &layout);
 
 // The catalog's files in entry order, with name and key filled in.
 QVector<TosFile> catalogFiles(const QByteArray &catalog);
@@ -41,9 +41,9 @@ QVector<TosFile> catalogFiles(const QByteArray &catalog);
 // Block numbers of the file with this key, from its extents 0, 1, 2, ...
 QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &length);
 
-// Linear sectors of the blocks: 4 KB blocks from sector 64 on a large disk,
-// otherwise 1 KB blocks from sector 64 (variant 2) or 0 (variant 4).
-QVector<quint32> blockSectors(const QByteArray &blocks, int variant, bool large);
+// Logical sectors of the blocks: 4 KB blocks from sector 64 on a large
+// disk, otherwise 1 KB blocks from sector 64 (A.2) or 0 (A.4).
+QVector<quint32> blockSectors(const QByteArray &blocks, const CatalogLayout &layout);
 
 // Catalog bytes may name anything: a name never carries a path separator.
 QString safeFileName(QString name);

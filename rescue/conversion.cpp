@@ -7,18 +7,6 @@
 #include "report.h"
 #include "tap/libtap.h"
 
-int catalogVariant(DiskFormat format)
-{
-    switch (format) {
-    case DiskFormat::TosA2:
-        return 2;
-    case DiskFormat::TosA4:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 QString safeImageName(const QString &imageName)
 {
     // An image called "", "." or ".." would otherwise name the output root
@@ -33,45 +21,60 @@ QString imageFolderPath(const QString &outputRoot, const QString &imageName)
     return outputRoot + QLatin1Char('/') + safeImageName(imageName) + QLatin1Char('/');
 }
 
-ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSink &log)
+namespace {
+
+void collectOwners(const RescueState &state, ConversionReport &report)
+{
+    const SectorTable &sectors = state.sectors;
+    report.sectorOwners.reserve(sectors.count());
+    for (int i = 0; i < sectors.count(); ++i) {
+        const SectorOwner owner = sectors.owner(i);
+        switch (owner.kind) {
+        case SectorOwner::Kind::Catalog:
+            report.sectorOwners << QStringLiteral("catalog");
+            break;
+        case SectorOwner::Kind::File:
+            report.sectorOwners << state.ownerNames.value(owner.index);
+            break;
+        case SectorOwner::Kind::None:
+            report.sectorOwners << QString();
+            break;
+        }
+    }
+}
+
+} // namespace
+
+ConversionReport convertImage(const ImageRow &row, const ConversionOptions &options, const LogSink &log)
 {
     ConversionReport report;
-    const int variant = catalogVariant(job.format);
-    if (variant == 0)
+    CatalogLayout layout;
+    if (!catalogLayout(row.format, row.tracks, layout))
         return report;
     report.converted = true;
 
     OutputWriter out(log);
-    out.setDryRun(job.dryRun);
-    const QString folderName = job.folderName.isEmpty() ? safeImageName(job.imageName) : job.folderName;
-    RescueState state{job.data, job.map, job.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), tap, out, log};
-    // Every sector of the map has its 256 bytes, whatever the caller gave.
-    const qint64 wanted = qint64(state.map.size()) * geometry::sectorSize;
-    if (state.data.size() < wanted)
-        state.data.append(QByteArray(int(wanted - state.data.size()), '\0'));
-    const bool large = geometry::isLargeDisk(job.tracks);
+    out.setDryRun(options.dryRun);
+    const QString folderName = options.folderName.isEmpty() ? safeImageName(row.name) : options.folderName;
+    RescueState state{row.sectors, options.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), out, log};
     report.folder = state.folder;
-    state.salvage = job.salvage;
-    state.states = job.states;
-    if (job.collectDetails || job.writeReport) {
-        for (int i = 0; i < state.map.size(); ++i)
-            report.sectorOwners << QString();
-        const int catalogStart = catalogFirstSector(variant);
-        for (int i = catalogStart; i < catalogStart + geometry::catalogSectors && i < state.map.size(); ++i)
-            report.sectorOwners[i] = QStringLiteral("catalog");
+    state.salvage = row.salvage;
+    const bool details = options.collectDetails || options.writeReport;
+    if (details)
         state.files = &report.files;
-        state.owners = &report.sectorOwners;
-    }
+    const int catalogStart = layout.catalogFirstSector();
+    for (int i = catalogStart; i < catalogStart + geometry::catalogSectors; ++i)
+        state.sectors.claim(i, SectorOwner{SectorOwner::Kind::Catalog, -1});
     out.makeFolder(state.folder);
     // The image's archive keeps its name: it is claimed before any file.
     const QString archive = out.claim(state.folder, folderName, QStringLiteral(".tap"), {});
 
-    tap.clear();
-    const QByteArray catalog = catalogBytes(state.data, variant);
+    libtap tap;
+    const QByteArray catalog = catalogBytes(state.sectors.bytes(), layout);
     for (TosFile &file : catalogFiles(catalog)) {
         file.blocks = fileBlocks(catalog, file.key, file.length);
-        file.sectors = blockSectors(file.blocks, variant, large);
-        extractFile(state, file);
+        file.sectors = blockSectors(file.blocks, layout);
+        extractFile(state, file, tap);
         if (file.badCount > 0)
             ++report.damagedFiles;
         // Written: release it, so one file's data is held at a time, not all.
@@ -81,9 +84,11 @@ ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSi
     out.writeTap(tap, state.folder + archive);
 
     report.lostBlocks = recoverLostBlocks(state);
-    if (job.writeReport) {
+    if (details)
+        collectOwners(state, report);
+    if (options.writeReport) {
         out.writeFile(state.folder + out.claim(state.folder, folderName, QStringLiteral(".sectors.csv"), {}),
-                      sectorsCsv(job, report));
+                      sectorsCsv(row, report));
         out.writeFile(state.folder + out.claim(state.folder, folderName, QStringLiteral(".files.csv"), {}),
                       filesCsv(report));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disk/formatdetect.h"
+#include "imagelist/imagerow.h"
 #include "outputwriter.h"
 
 #include <QByteArray>
@@ -8,24 +9,13 @@
 #include <QStringList>
 #include <QVector>
 
-class libtap;
-
-// What one conversion needs of an image-table row.
-struct ConversionJob
+// How to convert one image-table row.
+struct ConversionOptions
 {
-    QString imageName;
-    int tracks = 0;
-    DiskFormat format = DiskFormat::Unknown; // only the TOS layouts are converted
-    QByteArray data;
-    QByteArray map;
     QString outputRoot = QStringLiteral(".");
     // The image folder's name below the root, and the archive's; empty:
     // the image name made safe.
     QString folderName;
-    // Salvage mode: sector states (SectorState per sector) tell suspect
-    // sectors, which are counted and listed beside the bad ones.
-    bool salvage = false;
-    QByteArray states;
     // Fill the report's file summaries and sector owners.
     bool collectDetails = false;
     // Write NAME.sectors.csv and NAME.files.csv into the image folder (and
@@ -34,10 +24,6 @@ struct ConversionJob
     bool writeReport = false;
     // Convert without writing anything (for the details alone).
     bool dryRun = false;
-    int sides = 0;
-    QStringList readNames;
-    QByteArray agreement;
-    QByteArray supplier;
 };
 
 // One rescued file as the sector report lists it.
@@ -68,9 +54,6 @@ struct ConversionReport
     QStringList sectorOwners;
 };
 
-// 2 or 4 for the TOS layouts, 0 when there is no readable catalog.
-int catalogVariant(DiskFormat format);
-
 // The image name as it is used in paths: never empty, ".", ".." or with a
 // path separator.
 QString safeImageName(const QString &imageName);
@@ -78,6 +61,6 @@ QString safeImageName(const QString &imageName);
 // The image folder below the output root, ending in '/'.
 QString imageFolderPath(const QString &outputRoot, const QString &imageName);
 
-// Converts one image into its folder: catalog files, the image's TAP archive
+// Converts one row into its folder: catalog files, the image's TAP archive
 // and lost blocks. Log entries go to log, in order.
-ConversionReport convertImage(const ConversionJob &job, libtap &tap, const LogSink &log);
+ConversionReport convertImage(const ImageRow &row, const ConversionOptions &options, const LogSink &log);

@@ -11,11 +11,13 @@ namespace {
 void assemble(RescueState &state, TosFile &file)
 {
     const quint32 first = file.sectors.isEmpty() ? 0 : file.sectors.first();
+    const SectorOwner owner{SectorOwner::Kind::File, state.ownerNames.size()};
+    state.ownerNames.append(file.catalogName);
     file.data.reserve(file.sectors.size() * sectorSize);
     for (quint32 s : file.sectors) {
-        state.own(s, file.catalogName);
-        if (s < quint32(state.map.size()) && state.map.at(int(s)) != 0) {
-            const char *sector = state.data.constData() + qint64(s) * sectorSize;
+        state.sectors.claim(s, owner);
+        if (state.sectors.isRead(s)) {
+            const char *sector = state.sectors.sectorData(int(s));
             file.data.append(sector, sectorSize);
             if (isFilledWith(sector, sectorSize, '\0'))
                 ++file.falsePositives;
@@ -23,7 +25,6 @@ void assemble(RescueState &state, TosFile &file)
                 ++file.suspectCount;
                 file.suspectList += QStringLiteral("%1,").arg(s - first);
             }
-            state.map[int(s)] = char(2);
         } else {
             file.data.append(QByteArray(sectorSize, '\0'));
             ++file.badCount;
@@ -52,13 +53,13 @@ void logFile(const RescueState &state, const TosFile &file)
 
 } // namespace
 
-void addToArchive(RescueState &state, const QString &name, const QByteArray &body, int typeByte,
+void addToArchive(RescueState &state, libtap &tap, const QString &name, const QByteArray &body, int typeByte,
                   const HeaderInfo &header)
 {
     // Programs and code go to the tape; a body longer than a tape block is
     // left out of it, and the log says so.
     const bool tapeType = typeByte == 0 || typeByte == 3;
-    if (state.tap.addFile(name, body, typeByte, header.param1, header.param2) < 0 && tapeType)
+    if (tap.addFile(name, body, typeByte, header.param1, header.param2) < 0 && tapeType)
         state.log(LogEntry::warning().text(
             QStringLiteral("%1 left out of the tape archive: %2 bytes are too long for a tape block")
                 .arg(name)
@@ -111,7 +112,7 @@ HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const Q
     return {text, start, -1};
 }
 
-void extractFile(RescueState &state, TosFile &file)
+void extractFile(RescueState &state, TosFile &file, libtap &tap)
 {
     assemble(state, file);
     logFile(state, file);
@@ -150,7 +151,7 @@ void extractFile(RescueState &state, TosFile &file)
     const QByteArray body = bodyLength < 0 ? file.data.mid(file.headerSize)
                                            : file.data.mid(file.headerSize, int(bodyLength));
     state.out.writeFile(state.folder + outputName, body);
-    addToArchive(state, file.catalogName, body, file.typeByte, header);
+    addToArchive(state, tap, file.catalogName, body, file.typeByte, header);
     if (state.files)
         state.files->append({file.catalogName, outputName, type.word, file.length, file.badCount,
                              file.suspectCount, file.falsePositives});

@@ -13,31 +13,33 @@ class libtap;
 // the lost-block scan: the claims the one makes are what the other reads.
 struct RescueState
 {
-    QByteArray data; // working copy of the image data
-    QByteArray map;  // working copy of the status map: 0 not read, 1 read, 2 claimed
-    QString folder;  // image folder, ending in '/'
-    libtap &tap;
+    SectorTable sectors; // working copy of the row's sectors: owners are filled in
+    QString folder;      // image folder, ending in '/'
     OutputWriter &out;
     LogSink log;
     bool salvage = false;
-    QByteArray states;                      // SectorState per sector, for salvage
-    QVector<FileSummary> *files = nullptr;  // summaries, when collected
-    QStringList *owners = nullptr;          // sector owners, when collected
+    QVector<FileSummary> *files = nullptr; // summaries, when collected
+    QStringList ownerNames;                // the names sector owners point to
 
-    bool isSuspect(qint64 sector) const
+    bool isSuspect(qint64 sector) const { return salvage && sectors.state(sector) == SectorState::Suspect; }
+    // Sectors from first on belong to name, unless another owner came first.
+    void own(qint64 first, int count, const QString &name)
     {
-        return salvage && sector >= 0 && sector < states.size() && states.at(int(sector)) == 2;
+        const SectorOwner owner{SectorOwner::Kind::File, ownerNames.size()};
+        ownerNames.append(name);
+        for (qint64 s = first; s < first + count; ++s)
+            sectors.claim(s, owner);
     }
-    void own(qint64 sector, const QString &owner)
+    // A read sector that no file or catalog has claimed.
+    bool isUnclaimed(qint64 sector) const
     {
-        if (owners && sector >= 0 && sector < owners->size() && owners->at(int(sector)).isEmpty())
-            (*owners)[int(sector)] = owner;
+        return sectors.isRead(sector) && sectors.owner(sector).kind == SectorOwner::Kind::None;
     }
 };
 
 // Assembles one catalog file from its sectors, logs it and writes its
 // ".inf", raw body and tape entry.
-void extractFile(RescueState &state, TosFile &file);
+void extractFile(RescueState &state, TosFile &file, libtap &tap);
 
 // The ".inf" text of a Spectrum header (single line feeds, no final line
 // end) and the tape parameters it gives.
@@ -56,7 +58,7 @@ HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const Q
 
 // Adds a file to the image's tape archive; says so in the log when it
 // cannot (too long for a tape block).
-void addToArchive(RescueState &state, const QString &name, const QByteArray &body, int typeByte,
+void addToArchive(RescueState &state, libtap &tap, const QString &name, const QByteArray &body, int typeByte,
                   const HeaderInfo &header);
 
 // True when all size bytes equal value; stops at the first that does not.

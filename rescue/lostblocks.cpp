@@ -25,14 +25,14 @@ QString sectorNumber(int sector)
 // The lost block's line of the sector report, and its sectors' owner.
 void summarise(RescueState &state, int first, int count, const QString &file, const QString &type, int length)
 {
+    state.own(first, count, file);
     if (!state.files)
         return;
     FileSummary summary{file, file, type, length, 0, 0, 0};
-    for (int s = first; s < first + count && s < state.map.size(); ++s) {
-        state.own(s, file);
-        if (state.map.at(s) == 0)
+    for (int s = first; s < first + count && state.sectors.contains(s); ++s) {
+        if (!state.sectors.isRead(s))
             ++summary.bad;
-        else if (isFilledWith(state.data.constData() + qint64(s) * sectorSize, sectorSize, '\0'))
+        else if (isFilledWith(state.sectors.sectorData(s), sectorSize, '\0'))
             ++summary.zero;
         summary.suspect += state.isSuspect(s);
     }
@@ -46,8 +46,9 @@ void saveSingleSector(RescueState &state, int sector, const QByteArray &bytes)
     const QString path = state.folder + name;
     summarise(state, sector, 1, name, QStringLiteral("data"), bytes.size());
     state.out.writeFile(path, bytes);
-    state.tap.addCode(QStringLiteral("sector%1").arg(sectorNumber(sector)), bytes, 0x8000);
-    state.out.writeTap(state.tap, path + QStringLiteral(".tap"));
+    libtap tap;
+    tap.addCode(QStringLiteral("sector%1").arg(sectorNumber(sector)), bytes, 0x8000);
+    state.out.writeTap(tap, path + QStringLiteral(".tap"));
 }
 
 void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, int length)
@@ -56,10 +57,11 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
     const FileType type = fileTypeOf(typeByte);
     const QString stem = QStringLiteral("sector_%1").arg(sectorNumber(sector));
     const QString name = stem + type.extension;
-    const QString hex = headerHex(state.data, off, headerSize, false);
-    const int word1 = wordAt(state.data, off + 1);
-    const int word3 = wordAt(state.data, off + 3);
-    const int word5 = wordAt(state.data, off + 5);
+    const QByteArray &data = state.sectors.bytes();
+    const QString hex = headerHex(data, off, headerSize, false);
+    const int word1 = wordAt(data, off + 1);
+    const int word3 = wordAt(data, off + 3);
+    const int word5 = wordAt(data, off + 5);
 
     const HeaderInfo header = typeByte == 0
         ? describeBasic(name, hex, word1, length, word5, "vars   : ")
@@ -68,10 +70,11 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
     const QString path = state.folder + file;
     summarise(state, sector, int((headerSize + length + sectorSize - 1) / sectorSize), file, type.word, length);
     state.out.writeFile(path + QStringLiteral(".inf"), header.text.toUtf8());
-    const QByteArray body = state.data.mid(int(off) + headerSize, length);
+    const QByteArray body = data.mid(int(off) + headerSize, length);
     state.out.writeFile(path, body);
-    addToArchive(state, QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, header);
-    state.out.writeTap(state.tap, path + QStringLiteral(".tap"));
+    libtap tap;
+    addToArchive(state, tap, QStringLiteral("sector%1").arg(sectorNumber(sector)), body, typeByte, header);
+    state.out.writeTap(tap, path + QStringLiteral(".tap"));
 }
 
 } // namespace
@@ -80,27 +83,27 @@ int recoverLostBlocks(RescueState &state)
 {
     int found = 0;
     int i = firstScannedSector;
-    while (i < state.map.size()) {
-        if (state.map.at(i) != 1 || isBlank(state.data.constData() + qint64(i) * sectorSize)) {
+    const QByteArray &data = state.sectors.bytes();
+    while (i < state.sectors.count()) {
+        if (!state.isUnclaimed(i) || isBlank(state.sectors.sectorData(i))) {
             ++i;
             continue;
         }
-        const QByteArray sector = state.data.mid(i * sectorSize, sectorSize);
+        const QByteArray sector = state.sectors.sectorBytes(i);
         const qint64 off = qint64(i) * sectorSize;
         const int typeByte = static_cast<quint8>(sector.at(0));
         int headerSize = 0;
         int length = 0;
         if (typeByte == 0) {
             headerSize = 7;
-            length = wordAt(state.data, off + 3);
+            length = wordAt(data, off + 3);
         } else if (typeByte <= 3) {
             headerSize = 5;
-            length = wordAt(state.data, off + 1);
+            length = wordAt(data, off + 1);
         }
-        if (off + headerSize + length > state.data.size())
+        if (off + headerSize + length > data.size())
             length = 0;
 
-        state.tap.clear();
         if (length == 0) {
             saveSingleSector(state, i, sector);
             ++i;

@@ -59,16 +59,14 @@ struct Tally
 
 PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &names, const LogSink &log)
 {
-    PhysicalDisk merged;
+    int tracks = 0;
+    int sides = 0;
     for (const PhysicalDisk &read : reads) {
-        merged.tracks = qMax(merged.tracks, read.tracks);
-        merged.sides = qMax(merged.sides, read.sides);
+        tracks = qMax(tracks, read.tracks);
+        sides = qMax(sides, read.sides);
     }
-    const int places = merged.places();
-    merged.data = QByteArray(places * sectorSize, '\0');
-    merged.states = QByteArray(places, '\0');
-    merged.agreement = QByteArray(places, '\0');
-    merged.supplier = QByteArray(places, '\0');
+    PhysicalDisk merged(tracks, sides);
+    SectorTable &out = merged.sectors;
     QVector<Tally> supplied(reads.size());
     int conflicts = 0;
 
@@ -82,22 +80,20 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                     const PhysicalDisk &read = reads.at(r);
                     if (t >= read.tracks || s >= read.sides)
                         continue;
-                    const Copy copy{r, read.data.constData() + p * sectorSize};
-                    const int state = read.state(t, s, id);
-                    if (state == 1)
+                    const Copy copy{r, read.sectors.sectorData(p)};
+                    const SectorState state = read.sectors.state(p);
+                    if (state == SectorState::Good)
                         good << copy;
-                    else if (state == 2)
+                    else if (state == SectorState::Suspect)
                         suspect << copy;
                 }
-                char *out = merged.data.data() + p * sectorSize;
+                char *bytes = out.sectorDataForWrite(p);
                 if (!good.isEmpty()) {
                     int agreeing = 0;
                     const Copy &chosen = good.at(mostAgreed(good, agreeing));
-                    std::memcpy(out, chosen.bytes, sectorSize);
+                    std::memcpy(bytes, chosen.bytes, sectorSize);
                     const bool conflict = agreeing < good.size();
-                    merged.states[p] = char(conflict ? 2 : 1);
-                    merged.agreement[p] = char(qMin(255, agreeing));
-                    merged.supplier[p] = char(chosen.read + 1);
+                    out.setRead(p, conflict ? SectorState::Suspect : SectorState::Good, agreeing, chosen.read + 1);
                     ++supplied[chosen.read].good;
                     if (conflict) {
                         ++conflicts;
@@ -111,13 +107,11 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                                 .arg(good.size())));
                     }
                 } else if (!suspect.isEmpty()) {
-                    byteMajority(suspect, out);
+                    byteMajority(suspect, bytes);
                     int agreeing = 0;
                     for (const Copy &copy : suspect)
-                        agreeing += std::memcmp(copy.bytes, out, sectorSize) == 0;
-                    merged.states[p] = char(2);
-                    merged.agreement[p] = char(qMin(255, agreeing));
-                    merged.supplier[p] = char(suspect.first().read + 1);
+                        agreeing += std::memcmp(copy.bytes, bytes, sectorSize) == 0;
+                    out.setRead(p, SectorState::Suspect, agreeing, suspect.first().read + 1);
                     ++supplied[suspect.first().read].suspect;
                 }
             }
@@ -126,9 +120,7 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
 
     int bestSingle = 0;
     for (int r = 0; r < reads.size(); ++r) {
-        int good = 0;
-        for (char state : reads.at(r).states)
-            good += state == 1;
+        const int good = reads.at(r).sectors.countOf(SectorState::Good);
         bestSingle = qMax(bestSingle, good);
         log(LogEntry::info().text(QStringLiteral("Read %1 (%2): %3 good sector(s); supplied %4 good and %5 suspect")
                                       .arg(r + 1)
@@ -137,12 +129,8 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                                       .arg(supplied.at(r).good)
                                       .arg(supplied.at(r).suspect)));
     }
-    int good = 0;
-    int suspectCount = 0;
-    for (char state : merged.states) {
-        good += state == 1;
-        suspectCount += state == 2;
-    }
+    const int good = out.countOf(SectorState::Good);
+    const int suspectCount = out.countOf(SectorState::Suspect);
     log(LogEntry::info().text(
         QStringLiteral("Merged %1 reads: %2 good, %3 suspect, %4 missing sector(s); %5 good sector(s) more than the "
                        "best single read; %6 conflict(s)")

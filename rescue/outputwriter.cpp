@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -31,7 +32,8 @@ QString parentFolder(const QString &path)
 // existing entry (a link included). Its permissions follow the umask.
 int createTemporary(const QByteArray &target, QByteArray &name)
 {
-    static unsigned counter = 0;
+    // Conversions run on several threads at once: the counter is shared.
+    static std::atomic<unsigned> counter{0};
     const int slash = target.lastIndexOf('/');
     for (int attempt = 0; attempt < 100; ++attempt) {
         static const QByteArray process = QByteArray::number(qint64(::getpid()));

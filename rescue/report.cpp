@@ -14,9 +14,9 @@ QByteArray csvLine(const QStringList &fields)
     return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
 }
 
-QString stateName(char state)
+QString stateName(SectorState state)
 {
-    switch (SectorState(state)) {
+    switch (state) {
     case SectorState::Good:
         return QStringLiteral("good");
     case SectorState::Suspect:
@@ -24,11 +24,6 @@ QString stateName(char state)
     default:
         return QStringLiteral("missing");
     }
-}
-
-int byteAt(const QByteArray &bytes, int i)
-{
-    return i < bytes.size() ? static_cast<quint8>(bytes.at(i)) : 0;
 }
 
 } // namespace
@@ -41,22 +36,19 @@ QString csvField(const QString &text)
     return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
-QByteArray sectorsCsv(const ConversionJob &job, const ConversionReport &report)
+QByteArray sectorsCsv(const ImageRow &row, const ConversionReport &report)
 {
-    ImageRow geometry;
-    geometry.tracks = job.tracks;
-    geometry.sides = job.sides;
-    geometry.format = job.format;
     QByteArray csv = csvLine({QStringLiteral("logical"), QStringLiteral("track"), QStringLiteral("side"),
                               QStringLiteral("sector_id"), QStringLiteral("state"), QStringLiteral("agreeing"),
                               QStringLiteral("supplier"), QStringLiteral("owner")});
-    for (int i = 0; i < job.map.size(); ++i) {
-        const SectorPlace place = sectorPlace(geometry, i);
-        const char state = i < job.states.size() ? job.states.at(i) : char(job.map.at(i) != 0);
-        const int supplier = byteAt(job.supplier, i);
+    const SectorTable &sectors = row.sectors;
+    for (int i = 0; i < sectors.count(); ++i) {
+        const SectorPlace place = sectorPlace(row, i);
+        const int supplier = sectors.supplier(i);
         csv += csvLine({QString::number(i), QString::number(place.track), QString::number(place.side),
-                        QString::number(place.sectorId), stateName(state), QString::number(byteAt(job.agreement, i)),
-                        supplier > 0 ? job.readNames.value(supplier - 1) : QString(), report.sectorOwners.value(i)});
+                        QString::number(place.sectorId), stateName(sectors.state(i)),
+                        QString::number(sectors.agreeing(i)),
+                        supplier > 0 ? row.reads.value(supplier - 1) : QString(), report.sectorOwners.value(i)});
     }
     return csv;
 }

@@ -8,7 +8,7 @@
 // one row per logical sector (where it lies, its state, how many reads or
 // copies agreed, which read supplied it, what owns it) and one row per
 // rescued file (its sector counts and whether it is complete).
-QByteArray sectorsCsv(const ConversionJob &job, const ConversionReport &report);
+QByteArray sectorsCsv(const ImageRow &row, const ConversionReport &report);
 QByteArray filesCsv(const ConversionReport &report);
 
 // One CSV field: quoted when it holds a comma, a quote or a line break.

@@ -8,21 +8,20 @@
 QStringList sectorOwners(const ImageRow &row)
 {
     QStringList owners;
-    const int count = row.map.size();
+    const int count = row.sectorCount();
     owners.reserve(count);
     for (int i = 0; i < count; ++i)
         owners << QString();
-    const int variant = catalogVariant(row.format);
-    if (variant == 0)
+    CatalogLayout layout;
+    if (!catalogLayout(row.format, row.tracks, layout))
         return owners;
-    const int catalogStart = catalogFirstSector(variant);
+    const int catalogStart = layout.catalogFirstSector();
     for (int i = catalogStart; i < catalogStart + geometry::catalogSectors && i < count; ++i)
         owners[i] = QStringLiteral("catalog");
-    const QByteArray catalog = catalogBytes(row.data, variant);
-    const bool large = geometry::isLargeDisk(row.tracks);
+    const QByteArray catalog = catalogBytes(row.sectors.bytes(), layout);
     for (TosFile &file : catalogFiles(catalog)) {
         file.blocks = fileBlocks(catalog, file.key, file.length);
-        for (quint32 sector : blockSectors(file.blocks, variant, large))
+        for (quint32 sector : blockSectors(file.blocks, layout))
             if (sector < quint32(count) && owners.at(int(sector)).isEmpty())
                 owners[int(sector)] = file.catalogName;
     }

@@ -4,17 +4,49 @@
 #include "report.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <vector>
+
+namespace {
+
+LoadResult resultOf(LoadOutcome outcome, bool keepPhysical)
+{
+    LoadResult result;
+    result.entries = outcome.read.entries;
+    if (outcome.accepted && keepPhysical)
+        result.physical = std::move(outcome.read.disk);
+    if (outcome.refused) {
+        // The image was read well; the refusal alone says why it is not taken.
+        result.entries.append(outcome.refusal);
+        result.status = LoadResult::Status::Refused;
+        result.reasons = {outcome.refusal};
+        return result;
+    }
+    if (outcome.accepted) {
+        result.status = LoadResult::Status::Accepted;
+        result.row = std::move(outcome.row);
+        result.row.reads = QStringList{result.row.name};
+    }
+    // The first entry is the reader's "Opening file" line, not a reason.
+    result.reasons = outcome.read.entries.mid(1);
+    return result;
+}
+
+LogEntry cpmRefusal()
+{
+    return LogEntry::error().text(QStringLiteral("CPM disks are not supported"));
+}
+
+} // namespace
 
 RescueSession::RescueSession(LogSink log, QObject *parent)
     : QObject(parent)
     , sink(std::move(log))
-    , dsk(new libdsk(this))
 {
-    connect(dsk, &libdsk::message, this, [this](const LogEntry &entry) {
-        if (readerEntries)
-            readerEntries->append(entry);
-        report(entry);
-    });
 }
 
 void RescueSession::report(const LogEntry &entry)
@@ -23,48 +55,93 @@ void RescueSession::report(const LogEntry &entry)
         sink(entry);
 }
 
-template<typename Load>
-LoadResult RescueSession::loadWith(Load loadImageFile)
+void RescueSession::reportAll(const QVector<LogEntry> &entries)
 {
-    LoadResult result;
-    QVector<LogEntry> entries;
-    readerEntries = &entries;
-    dsk->setSalvage(rescueOptions.salvage);
-    LoadOutcome outcome = loadImageFile();
-    readerEntries = nullptr;
-    if (outcome.accepted) {
-        outcome.row.reads = QStringList{outcome.row.name};
-        if (rescueOptions.salvage)
-            result.physical = readPhysical(*dsk);
-    }
-    // The row holds its own copy of every sector: the file bytes can go.
-    dsk->reset();
-    if (outcome.refused) {
-        // The image was read well; the refusal alone says why it is not taken.
-        report(outcome.refusal);
-        result.status = LoadResult::Status::Refused;
-        result.reasons = {outcome.refusal};
-        return result;
-    }
-    if (outcome.accepted) {
-        result.status = LoadResult::Status::Accepted;
-        result.row = std::move(outcome.row);
-    }
-    // The first entry is the reader's "Opening file" line, not a reason.
-    result.reasons = entries.mid(1);
+    for (const LogEntry &entry : entries)
+        report(entry);
+}
+
+LoadResult RescueSession::loadQuietly(const QString &path) const
+{
+    const ReadOptions read{rescueOptions.salvage, 1};
+    LoadResult result = resultOf(loadImage(path, read), rescueOptions.salvage);
+    result.row.sources = QStringList{path};
     return result;
 }
 
 LoadResult RescueSession::load(const QString &path)
 {
-    LoadResult result = loadWith([&] { return loadImage(*dsk, path); });
-    result.row.sources = QStringList{path};
+    LoadResult result = loadQuietly(path);
+    reportAll(result.entries);
     return result;
 }
 
 LoadResult RescueSession::loadData(const QByteArray &bytes, const QString &name)
 {
-    return loadWith([&] { return loadImageData(*dsk, bytes, name); });
+    const ReadOptions read{rescueOptions.salvage, 1};
+    LoadResult result = resultOf(loadImageData(bytes, name, read), rescueOptions.salvage);
+    reportAll(result.entries);
+    return result;
+}
+
+LoadResult RescueSession::merge(const QStringList &paths)
+{
+    LoadResult result = mergeQuietly(paths);
+    reportAll(result.entries);
+    return result;
+}
+
+LoadResult RescueSession::mergeQuietly(const QStringList &paths) const
+{
+    LoadResult result;
+    QVector<PhysicalDisk> reads;
+    QStringList names;
+    for (const QString &path : paths) {
+        DiskRead read = readDiskFile(path, ReadOptions{true, reads.size() + 1});
+        result.entries += read.entries;
+        if (!read.accepted()) {
+            result.refusedReads.append({path, read.entries.mid(1)});
+            continue;
+        }
+        reads << std::move(read.disk);
+        names << QFileInfo(path).completeBaseName();
+    }
+    if (reads.isEmpty())
+        return result;
+    auto refuse = [&result](const LogEntry &refusal) {
+        result.entries.append(refusal);
+        result.status = LoadResult::Status::Refused;
+        result.reasons = {refusal};
+        return result;
+    };
+    for (int r = 1; r < reads.size(); ++r) {
+        if (reads.at(r).sides != reads.first().sides)
+            return refuse(LogEntry::error().text(QStringLiteral("Cannot merge %1 with %2: %3 side(s) against %4")
+                                                     .arg(names.at(r), names.first())
+                                                     .arg(reads.at(r).sides)
+                                                     .arg(reads.first().sides)));
+    }
+    DiskRead merged;
+    merged.refusal = DiskRead::Refusal::None;
+    merged.disk = mergeReads(reads, names, [&result](const LogEntry &entry) { result.entries.append(entry); });
+    if (merged.disk.sides < 1 || merged.disk.tracks < 1)
+        return refuse(cpmRefusal());
+    const PhysicalDisk &disk = merged.disk;
+    merged.missing = disk.tracks * disk.sides * geometry::sectorsPerSide;
+    for (int t = 0; t < disk.tracks; ++t)
+        for (int s = 0; s < disk.sides; ++s)
+            for (int id = 0; id < geometry::sectorsPerSide; ++id)
+                merged.missing -= disk.state(t, s, id) != SectorState::Missing;
+    // The merged disk is classified as an opened one is.
+    LoadOutcome outcome = classifyDisk(std::move(merged), names.first(), true);
+    if (outcome.refused)
+        return refuse(cpmRefusal());
+    result.physical = std::move(outcome.read.disk);
+    result.row = std::move(outcome.row);
+    result.row.reads = names;
+    result.row.sources = paths;
+    result.status = LoadResult::Status::Accepted;
+    return result;
 }
 
 void RescueSession::beginConversion(int count)
@@ -72,122 +149,223 @@ void RescueSession::beginConversion(int count)
     report(LogEntry::info().rule().text(QStringLiteral("%1 image(s) selelcted to conversion").arg(count)));
 }
 
-ConversionReport RescueSession::convert(const ImageRow &row, const QString &outputRoot)
+ConversionOptions RescueSession::conversionOptions(const ImageRow &row, const QString &outputRoot,
+                                                   QVector<LogEntry> &entries)
 {
-    report(LogEntry::info().lineBreak().text(QStringLiteral("Image ")).strong(row.name).text(QStringLiteral(" :")));
-    ConversionJob job = conversionJob(row, outputRoot);
-    job.writeReport = rescueOptions.writeReport;
-    if (catalogVariant(row.format) != 0)
-        job.folderName = claimFolder(safeImageName(row.name));
-    return convertImage(job, tap, [this](const LogEntry &entry) { report(entry); });
+    entries.append(LogEntry::info().lineBreak().text(QStringLiteral("Image ")).strong(row.name).text(
+        QStringLiteral(" :")));
+    ConversionOptions options;
+    options.outputRoot = outputRoot;
+    options.writeReport = rescueOptions.writeReport;
+    CatalogLayout layout;
+    if (catalogLayout(row.format, row.tracks, layout))
+        options.folderName = claimFolder(safeImageName(row.name), entries);
+    return options;
 }
 
-QString RescueSession::claimFolder(const QString &wanted)
+ConversionReport RescueSession::convert(const ImageRow &row, const QString &outputRoot)
+{
+    QVector<LogEntry> entries;
+    const ConversionOptions options = conversionOptions(row, outputRoot, entries);
+    reportAll(entries);
+    return convertImage(row, options, [this](const LogEntry &entry) { report(entry); });
+}
+
+QString RescueSession::claimFolder(const QString &wanted, QVector<LogEntry> &entries)
 {
     QString folder = wanted;
     for (int n = 2; claimedFolders.contains(folder); ++n)
         folder = wanted + QStringLiteral("~%1").arg(n);
     claimedFolders.insert(folder);
     if (folder != wanted)
-        report(LogEntry::warning().text(
+        entries.append(LogEntry::warning().text(
             QStringLiteral("The folder %1 holds another image of this run; saved into %2").arg(wanted, folder)));
     return folder;
 }
 
-ConversionJob conversionJob(const ImageRow &row, const QString &outputRoot)
+namespace {
+
+// One image of a Save on its way through the pool.
+struct SaveSlot
 {
-    ConversionJob job;
-    job.imageName = row.name;
-    job.tracks = row.tracks;
-    job.format = row.format;
-    job.data = row.data;
-    job.map = row.map;
-    job.outputRoot = outputRoot;
-    job.salvage = row.salvage;
-    job.states = row.states;
-    job.sides = row.sides;
-    job.readNames = row.reads;
-    job.agreement = row.agreement;
-    job.supplier = row.supplier;
-    return job;
+    bool fetched = false;
+    bool converting = false;
+    bool converted = false;
+    LoadResult loaded;
+    QVector<LogEntry> entries; // of the conversion, the "Image" entry first
+    ConversionReport report;
+};
+
+// The slots of one Save and the lock that guards them; the calling thread
+// waits here for the pool.
+class SaveBoard
+{
+public:
+    explicit SaveBoard(int count)
+        : images(size_t(count))
+    {
+    }
+
+    template<typename Done>
+    void finish(int index, Done done)
+    {
+        QMutexLocker lock(&mutex);
+        done(images[size_t(index)]);
+        changed.wakeAll();
+    }
+
+    // Waits until ready holds; progress is asked every so often and after
+    // every change, and may cancel.
+    template<typename Ready>
+    void waitFor(Ready ready, const std::function<bool()> &progress, bool &cancelled)
+    {
+        QMutexLocker lock(&mutex);
+        while (!ready()) {
+            changed.wait(&mutex, 50);
+            if (progress && !cancelled) {
+                lock.unlock();
+                cancelled = !progress();
+                lock.relock();
+            }
+        }
+    }
+
+    // Not copy-on-write: the pool's threads and the caller reach into it.
+    std::vector<SaveSlot> images;
+    QMutex mutex;
+
+private:
+    QWaitCondition changed;
+};
+
+} // namespace
+
+SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &options)
+{
+    const int total = source.count();
+    pool.setMaxThreadCount(options.jobs > 0 ? options.jobs : QThread::idealThreadCount());
+    // Images loaded or being converted at a time: enough to keep every
+    // thread busy, few enough that memory does not grow with the batch.
+    const int inFlight = qMax(2, 2 * pool.maxThreadCount());
+
+    SaveSummary summary;
+    summary.requested = total;
+    SaveBoard board(total);
+    QVector<int> queue; // images handed to conversion, in order
+    int reported = 0;   // of queue: conversions whose entries are out
+    bool cancelled = false;
+    auto progress = [&]() { return !options.progress || options.progress(summary.images, total); };
+
+    auto reportConverted = [&](bool all) {
+        while (reported < queue.size()) {
+            SaveSlot &slot = board.images[size_t(queue.at(reported))];
+            {
+                QMutexLocker lock(&board.mutex);
+                if (!slot.converted)
+                    break;
+            }
+            reportAll(slot.entries);
+            const ConversionReport &report = slot.report;
+            SavedImage image;
+            image.name = slot.loaded.row.name;
+            image.source = slot.loaded.row.sources.value(0);
+            image.converted = report.converted;
+            image.folder = report.folder;
+            image.files = report.catalogFiles + report.lostBlocks;
+            image.damaged = report.damagedFiles;
+            image.failures = report.failures;
+            summary.files += image.files;
+            summary.damaged += image.damaged;
+            summary.failures += image.failures;
+            summary.saved.append(image);
+            ++summary.images;
+            if (options.saved)
+                options.saved(image);
+            slot = SaveSlot();
+            ++reported;
+            if (!all && options.progress && !options.progress(summary.images, total))
+                cancelled = true;
+        }
+    };
+    auto unfinishedConversions = [&]() {
+        int unfinished = 0;
+        for (int i = reported; i < queue.size(); ++i)
+            unfinished += !board.images[size_t(queue.at(i))].converted;
+        return unfinished;
+    };
+
+    if (!options.loadsFirst)
+        beginConversion(total);
+    int fetchesStarted = 0;
+    for (int i = 0; i < total && !cancelled; ++i) {
+        for (; fetchesStarted < total && fetchesStarted < i + inFlight; ++fetchesStarted) {
+            const int index = fetchesStarted;
+            pool.start(QRunnable::create([&board, &source, index]() {
+                LoadResult result = source.fetch(index);
+                board.finish(index, [&result](SaveSlot &slot) {
+                    slot.loaded = std::move(result);
+                    slot.fetched = true;
+                });
+            }));
+        }
+        board.waitFor([&]() { return board.images[size_t(i)].fetched; }, progress, cancelled);
+        LoadResult &loaded = board.images[size_t(i)].loaded;
+        reportAll(loaded.entries);
+        loaded.entries.clear();
+        if (options.fetched)
+            options.fetched(i, loaded);
+        if (loaded.status == LoadResult::Status::Accepted && !cancelled) {
+            board.waitFor([&]() { return unfinishedConversions() < inFlight; }, progress, cancelled);
+            SaveSlot &slot = board.images[size_t(i)];
+            const ConversionOptions conversion = conversionOptions(slot.loaded.row, options.outputRoot, slot.entries);
+            slot.converting = true;
+            // The conversion takes the row; the slot keeps its name and source.
+            ImageRow row = slot.loaded.row;
+            slot.loaded.row.sectors = SectorTable();
+            slot.loaded.physical = PhysicalDisk();
+            queue.append(i);
+            pool.start(QRunnable::create([&board, row, conversion, i]() {
+                QVector<LogEntry> entries;
+                ConversionReport report
+                    = convertImage(row, conversion, [&entries](const LogEntry &entry) { entries.append(entry); });
+                board.finish(i, [&](SaveSlot &slot) {
+                    slot.entries += entries;
+                    slot.report = std::move(report);
+                    slot.converted = true;
+                });
+            }));
+        } else {
+            board.images[size_t(i)] = SaveSlot();
+        }
+        if (!options.loadsFirst)
+            reportConverted(false);
+    }
+    // Loads already begun finish before the slots go; their images are not
+    // converted.
+    pool.waitForDone();
+    if (options.loadsFirst)
+        beginConversion(queue.size());
+    reportConverted(true);
+    summary.cancelled = cancelled;
+    return summary;
 }
 
 bool RescueSession::exportReport(const ImageRow &row, const QString &folder)
 {
-    ConversionJob job = conversionJob(row, folder);
-    job.dryRun = true;
-    job.collectDetails = true;
-    libtap scratchTap;
-    const ConversionReport details = convertImage(job, scratchTap, [](const LogEntry &) {});
+    ConversionOptions options;
+    options.outputRoot = folder;
+    options.dryRun = true;
+    options.collectDetails = true;
+    const ConversionReport details = convertImage(row, options, [](const LogEntry &) {});
     if (!details.converted)
         return false;
     OutputWriter out([this](const LogEntry &entry) { report(entry); });
     const QString base = folder + QLatin1Char('/') + safeImageName(row.name);
-    const bool written = out.writeFile(base + QStringLiteral(".sectors.csv"), sectorsCsv(job, details))
+    const bool written = out.writeFile(base + QStringLiteral(".sectors.csv"), sectorsCsv(row, details))
                          & out.writeFile(base + QStringLiteral(".files.csv"), filesCsv(details));
     if (written)
         report(LogEntry::info().text(QStringLiteral("Sector report written to %1.sectors.csv and %1.files.csv").arg(base)));
     return written;
-}
-
-LoadResult RescueSession::merge(const QStringList &paths)
-{
-    LoadResult result;
-    QVector<PhysicalDisk> reads;
-    QStringList names;
-    for (const QString &path : paths) {
-        QVector<LogEntry> entries;
-        readerEntries = &entries;
-        dsk->setSalvage(true);
-        const int opened = dsk->open(path);
-        readerEntries = nullptr;
-        if (opened < 0) {
-            result.refusedReads.append({path, entries.mid(1)});
-            continue;
-        }
-        reads << readPhysical(*dsk, reads.size() + 1);
-        names << QFileInfo(path).completeBaseName();
-        dsk->reset();
-    }
-    if (reads.isEmpty())
-        return result;
-    for (int r = 1; r < reads.size(); ++r) {
-        if (reads.at(r).sides != reads.first().sides) {
-            const LogEntry refusal = LogEntry::error().text(
-                QStringLiteral("Cannot merge %1 with %2: %3 side(s) against %4")
-                    .arg(names.at(r), names.first())
-                    .arg(reads.at(r).sides)
-                    .arg(reads.first().sides));
-            report(refusal);
-            result.status = LoadResult::Status::Refused;
-            result.reasons = {refusal};
-            return result;
-        }
-    }
-    result.physical = mergeReads(reads, names, [this](const LogEntry &entry) { report(entry); });
-    const int missing = dsk->openPhysical(result.physical);
-    const DiskFormat format = detectFormat(*dsk);
-    if (missing < 0 || format == DiskFormat::Cpm) {
-        const LogEntry refusal = LogEntry::error().text(QStringLiteral("CPM disks are not supported"));
-        report(refusal);
-        result.status = LoadResult::Status::Refused;
-        result.reasons = {refusal};
-        dsk->reset();
-        return result;
-    }
-    dsk->setSalvage(true);
-    result.row = buildImageRow(*dsk, names.first(), missing, format);
-    dsk->reset();
-    result.row.reads = names;
-    result.row.sources = paths;
-    for (int i = 0; i < result.row.map.size(); ++i) {
-        const SectorPlace place = sectorPlace(result.row, i);
-        const int p = PhysicalDisk::place(place.track, place.side, place.sectorId);
-        result.row.agreement[i] = result.physical.agreement.at(p);
-        result.row.supplier[i] = result.physical.supplier.at(p);
-    }
-    result.status = LoadResult::Status::Accepted;
-    return result;
 }
 
 bool RescueSession::writeBestImage(const PhysicalDisk &disk, const QString &path, LogEntry::WriteFailure *failure)
