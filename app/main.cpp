@@ -17,8 +17,9 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // Help, version and a wrong option need no display: they are printed
-    // before any window system is asked for.
+    // Help, version and a wrong option of ours need no display: they are
+    // printed before any window system is asked for. A wrong single-dash
+    // word might be Qt's and is reported once the application took Qt's.
     QStringList given;
     for (int i = 1; i < argc; ++i)
         given << QString::fromLocal8Bit(argv[i]);

@@ -56,13 +56,10 @@ QString spelledOption(const QString &name)
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-const QStringList valueOptions = {QStringLiteral("output"), QStringLiteral("log-format"),
-                                  QStringLiteral("write-image")};
-
 // A value option at position i whose value is missing: the last argument,
 // an empty joined value, or followed by another option (a forgotten value,
 // not a folder called "--quiet").
-bool missingValueAt(const QStringList &arguments, int i, QString &option)
+bool missingValueAt(const QStringList &arguments, int i, const QStringList &valueOptions, QString &option)
 {
     const QString argument = arguments.at(i);
     for (const QString &name : valueOptions) {
@@ -76,28 +73,175 @@ bool missingValueAt(const QStringList &arguments, int i, QString &option)
     return false;
 }
 
+// A thread count: decimal digits only, within what the tool accepts.
+bool parseJobs(const QString &text, int &jobs)
+{
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > maximumJobs)
+        return false;
+    jobs = value;
+    return true;
+}
+
+// The tool's options, each with the text its help shows: the parser and
+// the help are made from these alone.
+struct BatchCommandLine
+{
+    const QCommandLineOption output{QStringLiteral("output"),
+                                    QStringLiteral("output root (default: the current folder)"),
+                                    QStringLiteral("DIR")};
+    const QCommandLineOption logFormat{QStringLiteral("log-format"),
+                                       QStringLiteral("plain (default): the log rendered for a terminal; "
+                                                      "html: each log line as the window receives it"),
+                                       QStringLiteral("plain|html")};
+    const QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("print nothing but errors")};
+    const QCommandLineOption salvage{QStringLiteral("salvage"),
+                                     QStringLiteral("read damaged sectors too: a weak sector (several differing "
+                                                    "copies) as the byte-wise majority of its copies; sectors "
+                                                    "with a data error, differing copies or a short length are "
+                                                    "suspect, counted and listed")};
+    const QCommandLineOption merge{QStringLiteral("merge"),
+                                   QStringLiteral("the images are reads of one disk: merge them sector by sector "
+                                                  "and rescue the result once, into the folder named after the "
+                                                  "first (implies --salvage)")};
+    const QCommandLineOption writeImage{QStringLiteral("write-image"),
+                                        QStringLiteral("write the salvaged or merged disk as an Extended DSK "
+                                                       "(implies --salvage)"),
+                                        QStringLiteral("FILE")};
+    const QCommandLineOption report{QStringLiteral("report"),
+                                    QStringLiteral("write NAME.sectors.csv and NAME.files.csv into each image "
+                                                   "folder")};
+    const QCommandLineOption jobs{QStringLiteral("jobs"),
+                                  QStringLiteral("convert images on N threads; default: the number of cores"),
+                                  QStringLiteral("N")};
+    const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("show this help and exit")};
+    const QCommandLineOption version{QStringLiteral("version"), QStringLiteral("show the version and exit")};
+
+    // In the order of the help. The synopsis shows the first group with the
+    // images on its first line and the modes below; help and version close
+    // the list.
+    const QList<QCommandLineOption> outputOptions{output, logFormat, quiet};
+    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, report, jobs};
+    const QList<QCommandLineOption> requestOptions{help, version};
+
+    QList<QCommandLineOption> all() const { return outputOptions + modeOptions + requestOptions; }
+
+    QStringList valueOptions() const
+    {
+        QStringList names;
+        for (const QCommandLineOption &option : all())
+            if (!option.valueName().isEmpty())
+                names += option.names();
+        return names;
+    }
+
+    QString helpText() const;
+};
+
+constexpr int helpWidth = 80;
+
+// The words on lines of at most helpWidth characters, each line after the
+// first starting with indent; the first continues a line already column
+// characters wide.
+QString wrapped(const QStringList &words, int column, const QString &indent)
+{
+    QString text;
+    for (int i = 0; i < words.size(); ++i) {
+        const QString &word = words.at(i);
+        if (i > 0 && column + 1 + word.size() > helpWidth) {
+            text += QLatin1Char('\n') + indent;
+            column = indent.size();
+        } else if (i > 0) {
+            text += QLatin1Char(' ');
+            ++column;
+        }
+        text += word;
+        column += word.size();
+    }
+    return text;
+}
+
+// "--output DIR", "-h, --help".
+QString optionSpelling(const QCommandLineOption &option)
+{
+    QStringList names;
+    for (const QString &name : option.names())
+        names << spelledOption(name);
+    QString spelling = names.join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        spelling += QLatin1Char(' ') + option.valueName();
+    return spelling;
+}
+
+// "[--output DIR]": the last, long name.
+QString synopsisItem(const QCommandLineOption &option)
+{
+    QString item = QStringLiteral("[") + spelledOption(option.names().constLast());
+    if (!option.valueName().isEmpty())
+        item += QLatin1Char(' ') + option.valueName();
+    return item + QLatin1Char(']');
+}
+
+QString BatchCommandLine::helpText() const
+{
+    // Options may follow the images, so the modes can stand after them.
+    const QString usage = QStringLiteral("Usage: ") + QLatin1String(programName) + QLatin1Char(' ');
+    QStringList firstLine;
+    for (const QCommandLineOption &option : outputOptions)
+        firstLine << synopsisItem(option);
+    firstLine << QStringLiteral("IMAGE...");
+    QStringList modes;
+    for (const QCommandLineOption &option : modeOptions)
+        modes << synopsisItem(option);
+    const QString synopsisIndent(usage.size(), QLatin1Char(' '));
+
+    QString text = usage + firstLine.join(QLatin1Char(' ')) + QLatin1Char('\n') + synopsisIndent
+                   + wrapped(modes, synopsisIndent.size(), synopsisIndent) + QLatin1Char('\n');
+    text += QStringLiteral("Rescues the files of TOS disk images (DSK or Extended DSK) into DIR/NAME/,\n"
+                           "as the window's Open and Save All do.\n"
+                           "Options:\n");
+
+    int spellingWidth = 0;
+    for (const QCommandLineOption &option : all())
+        spellingWidth = qMax(spellingWidth, optionSpelling(option).size());
+    const QString descriptionIndent(2 + spellingWidth + 2, QLatin1Char(' '));
+    for (const QCommandLineOption &option : all()) {
+        const QString head = QStringLiteral("  ") + optionSpelling(option).leftJustified(spellingWidth + 2);
+        text += head
+                + wrapped(option.description().simplified().split(QLatin1Char(' ')), head.size(),
+                          descriptionIndent)
+                + QLatin1Char('\n');
+    }
+    text += QStringLiteral("Exit status: 0 every image rescued; 1 an image refused, not converted or\n"
+                           "not completely written; 2 usage error.\n");
+    return text;
+}
+
 } // namespace
+
+QList<QCommandLineOption> batchOptions()
+{
+    return BatchCommandLine().all();
+}
 
 ParsedArguments parseBatchArguments(const QStringList &arguments)
 {
+    const BatchCommandLine line;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"));
-    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DIR"));
-    const QCommandLineOption logFormat(QStringLiteral("log-format"), QString(), QStringLiteral("FORMAT"));
-    const QCommandLineOption salvage(QStringLiteral("salvage"));
-    const QCommandLineOption merge(QStringLiteral("merge"));
-    const QCommandLineOption report(QStringLiteral("report"));
-    const QCommandLineOption writeImage(QStringLiteral("write-image"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, quiet, output, logFormat, salvage, merge, report, writeImage});
+    parser.addOptions(line.all());
 
     // The first problem or request on the line decides: help and version
     // win over what follows them, an option error met first is reported.
+    const QStringList valueOptions = line.valueOptions();
     QString missingOption;
     const int missingAt = firstArgument(arguments, [&](const QString &, int i) {
-        return missingValueAt(arguments, i, missingOption);
+        return missingValueAt(arguments, i, valueOptions, missingOption);
     });
     const bool parsedCleanly = parser.parse(QStringList{QLatin1String(programName)} + arguments);
     const QStringList unknown = parser.unknownOptionNames();
@@ -128,25 +272,30 @@ ParsedArguments parseBatchArguments(const QStringList &arguments)
 
     ParsedArguments parsed;
     BatchOptions &options = parsed.options;
-    options.quiet = parser.isSet(quiet);
-    if (parser.isSet(output)) {
-        options.outputRoot = parser.values(output).constLast();
+    options.quiet = parser.isSet(line.quiet);
+    if (parser.isSet(line.output)) {
+        options.outputRoot = parser.values(line.output).constLast();
         // An empty root would put the rescue into the file system's root.
         if (options.outputRoot.isEmpty())
             return usageError(QStringLiteral("missing value for --output"));
     }
-    if (parser.isSet(logFormat)) {
-        const QString value = parser.values(logFormat).constLast();
+    if (parser.isSet(line.logFormat)) {
+        const QString value = parser.values(line.logFormat).constLast();
         if (!parseLogFormat(value, options.logFormat))
             return usageError(QStringLiteral("unknown log format \"%1\" (plain or html)").arg(value));
     }
-    options.mode.salvage = parser.isSet(salvage);
-    options.mode.merge = parser.isSet(merge);
-    options.mode.writeReport = parser.isSet(report);
-    if (parser.isSet(writeImage)) {
-        options.mode.bestImage = parser.values(writeImage).constLast();
+    options.mode.salvage = parser.isSet(line.salvage);
+    options.mode.merge = parser.isSet(line.merge);
+    options.mode.writeReport = parser.isSet(line.report);
+    if (parser.isSet(line.writeImage)) {
+        options.mode.bestImage = parser.values(line.writeImage).constLast();
         if (options.mode.bestImage.isEmpty())
             return usageError(QStringLiteral("missing value for --write-image"));
+    }
+    if (parser.isSet(line.jobs)) {
+        const QString value = parser.values(line.jobs).constLast();
+        if (!parseJobs(value, options.mode.jobs))
+            return usageError(QStringLiteral("invalid value for --jobs: %1").arg(value));
     }
     options.images = parser.positionalArguments();
     if (options.images.isEmpty())
@@ -159,29 +308,7 @@ ParsedArguments parseBatchArguments(const QStringList &arguments)
 
 QString batchUsage()
 {
-    return QStringLiteral(
-        "Usage: malvore-rescue [--output DIR] [--log-format plain|html] [--quiet] IMAGE...\n"
-        "Rescues the files of TOS disk images (DSK or Extended DSK) into DIR/NAME/,\n"
-        "as the window's Open and Save All do.\n"
-        "  --output DIR          output root (default: the current folder)\n"
-        "  --log-format FORMAT   plain (default): the log rendered for a terminal;\n"
-        "                        html: each log line as the window receives it\n"
-        "  --quiet               print nothing but errors\n"
-        "  --salvage             read damaged sectors too: a weak sector (several\n"
-        "                        differing copies) as the byte-wise majority of its\n"
-        "                        copies; sectors with a data error, differing copies\n"
-        "                        or a short length are suspect, counted and listed\n"
-        "  --merge               the images are reads of one disk: merge them sector\n"
-        "                        by sector and rescue the result once, into the\n"
-        "                        folder named after the first (implies --salvage)\n"
-        "  --write-image FILE    write the salvaged or merged disk as an Extended DSK\n"
-        "                        (implies --salvage)\n"
-        "  --report              write NAME.sectors.csv and NAME.files.csv into each\n"
-        "                        image folder\n"
-        "  --help                show this help and exit\n"
-        "  --version             show the version and exit\n"
-        "Exit status: 0 every image rescued; 1 an image refused, not converted or\n"
-        "not completely written; 2 usage error.\n");
+    return BatchCommandLine().helpText();
 }
 
 QString batchVersion()

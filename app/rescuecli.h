@@ -2,6 +2,8 @@
 
 #include "rescue/batchrescue.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
@@ -31,9 +33,16 @@ struct ParsedArguments
     QString error; // one line, for UsageError
 };
 
+// --jobs takes from 1 to this many threads.
+constexpr int maximumJobs = 256;
+
 // arguments: the command line without the program name.
 ParsedArguments parseBatchArguments(const QStringList &arguments);
 
+// Every option parseBatchArguments accepts, with its description, in the
+// order the usage lists them.
+QList<QCommandLineOption> batchOptions();
+// The synopsis, every option with its description, the exit statuses.
 QString batchUsage();
 QString batchVersion();
 

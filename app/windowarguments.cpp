@@ -6,11 +6,22 @@
 #include <QTextStream>
 
 namespace {
-// The options QGuiApplication and QApplication take from a command line.
-const char *const qtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-                                      "geometry", "qwindowicon", "icon", "qwindowtitle", "title", "style",
-                                      "stylesheet", "display", "name", "session", "qmljsdebugger"};
-const char *const qtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+// Whether argument, before the application exists, may be one of the
+// options Qt takes for itself: a word after a single dash that is none of
+// ours. Qt has no list of them to ask for (the platform plugin adds its
+// own, xcb's -display for one), and it takes them out of the command line
+// only while the application object is made, which needs a display. So
+// until then such a word is left alone: once the application has removed
+// what is Qt's, the strict parse of what remains reports the rest. Our
+// own options are spelled with two dashes, so a wrong one of those is
+// reported at once, without a display.
+bool mayBeQtOption(const QString &argument, const QStringList &ours)
+{
+    if (!argument.startsWith(QLatin1Char('-')) || argument.startsWith(QLatin1String("--")) || argument.size() < 2)
+        return false;
+    const QString name = argument.mid(1).section(QLatin1Char('='), 0, 0);
+    return !ours.contains(name);
+}
 } // namespace
 
 WindowArguments parseWindowArguments(const QStringList &arguments, QtOptions qt)
@@ -20,15 +31,19 @@ WindowArguments parseWindowArguments(const QStringList &arguments, QtOptions qt)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({help, version});
+
+    QStringList ours = arguments;
     if (qt == QtOptions::Present) {
-        for (const char *name : qtValueOptions)
-            parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
-        for (const char *name : qtFlagOptions)
-            parser.addOption(QCommandLineOption(QLatin1String(name)));
+        const QStringList names = help.names() + version.names();
+        const int end = arguments.indexOf(QStringLiteral("--"));
+        ours.clear();
+        for (int i = 0; i < arguments.size(); ++i)
+            if ((end >= 0 && i >= end) || !mayBeQtOption(arguments.at(i), names))
+                ours << arguments.at(i);
     }
 
     WindowArguments parsed;
-    const bool clean = parser.parse(QStringList{QStringLiteral("malvore")} + arguments);
+    const bool clean = parser.parse(QStringList{QStringLiteral("malvore")} + ours);
     if (parser.isSet(help)) {
         parsed.action = WindowArguments::ShowHelp;
     } else if (parser.isSet(version)) {
@@ -36,7 +51,9 @@ WindowArguments parseWindowArguments(const QStringList &arguments, QtOptions qt)
     } else if (!clean) {
         parsed.action = WindowArguments::UsageError;
         parsed.error = parser.errorText();
-    } else {
+    } else if (qt == QtOptions::Removed) {
+        // With Qt's options still there, which word is the value of one
+        // (-platform xcb) is not known yet.
         parsed.images = parser.positionalArguments();
     }
     return parsed;

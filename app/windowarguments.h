@@ -22,7 +22,10 @@ struct WindowArguments
 enum class QtOptions { Removed, Present };
 
 // arguments: the command line without the program name. Help and version
-// win over anything else on the line.
+// win over anything else on the line. With Qt's options present, words
+// after a single dash that are not ours are left for the application and
+// no images are returned: parse QCoreApplication::arguments() again once
+// the application has taken its own.
 WindowArguments parseWindowArguments(const QStringList &arguments, QtOptions qt = QtOptions::Removed);
 
 class WindowCommandLine

@@ -76,6 +76,44 @@ private slots:
             QCOMPARE(parseWindowArguments(arguments).action, WindowArguments::UsageError);
     }
 
+    // Before the application exists, a single-dash word that is not ours may
+    // be Qt's or its platform plugin's: it is left for the application, and
+    // reported only if still there once the application took its own. Our
+    // options, with two dashes, are checked at once.
+    void singleDashWordsWaitForTheApplication_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<WindowArguments::Action>("before");
+        QTest::addColumn<WindowArguments::Action>("after");
+        QTest::newRow("a plugin's option") << QStringList({"-display", ":1", "a.dsk"}) << WindowArguments::OpenWindow
+                                           << WindowArguments::UsageError;
+        QTest::newRow("joined value") << QStringList({"-platform=offscreen"}) << WindowArguments::OpenWindow
+                                      << WindowArguments::UsageError;
+        QTest::newRow("a wrong word") << QStringList({"-bogus"}) << WindowArguments::OpenWindow
+                                      << WindowArguments::UsageError;
+        QTest::newRow("a wrong option") << QStringList({"-style", "fusion", "--bogus"}) << WindowArguments::UsageError
+                                        << WindowArguments::UsageError;
+        QTest::newRow("-h is ours") << QStringList({"-reverse", "-h"}) << WindowArguments::ShowHelp
+                                    << WindowArguments::ShowHelp;
+        QTest::newRow("-version is ours") << QStringList({"-version"}) << WindowArguments::ShowVersion
+                                          << WindowArguments::ShowVersion;
+        QTest::newRow("after --, files") << QStringList({"--", "-bogus", "--bogus"}) << WindowArguments::OpenWindow
+                                         << WindowArguments::OpenWindow;
+        QTest::newRow("lone dash is a file") << QStringList({"-"}) << WindowArguments::OpenWindow
+                                             << WindowArguments::OpenWindow;
+    }
+
+    void singleDashWordsWaitForTheApplication()
+    {
+        QFETCH(QStringList, arguments);
+        const WindowArguments before = parseWindowArguments(arguments, QtOptions::Present);
+        QTEST(before.action, "before");
+        // Which word is the value of a Qt option is not known yet.
+        QVERIFY(before.images.isEmpty());
+        QCOMPARE(before.error.isEmpty(), before.action != WindowArguments::UsageError);
+        QTEST(parseWindowArguments(arguments).action, "after");
+    }
+
     void printing_data()
     {
         QTest::addColumn<QStringList>("arguments");
