@@ -8,16 +8,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCommandLineOption>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextStream>
+
+#include <algorithm>
 
 using namespace batchtest;
 
@@ -126,6 +131,135 @@ private slots:
         QCOMPARE(parseBatchArguments({"--bogus", "--help"}).action, ParsedArguments::UsageError);
     }
 
+    void jobs_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<QString>("reason"); // empty: accepted
+
+        QTest::newRow("default: the number of cores") << QStringList{"a.dsk"} << 0 << QString();
+        QTest::newRow("one") << QStringList{"--jobs", "1", "a.dsk"} << 1 << QString();
+        QTest::newRow("four, after the images") << QStringList{"a.dsk", "--jobs", "4"} << 4 << QString();
+        QTest::newRow("joined") << QStringList{"--jobs=8", "a.dsk"} << 8 << QString();
+        QTest::newRow("the most") << QStringList{"--jobs", "256", "a.dsk"} << maximumJobs << QString();
+        QTest::newRow("the last one counts") << QStringList{"--jobs", "2", "--jobs", "3", "a.dsk"} << 3 << QString();
+        QTest::newRow("leading zero") << QStringList{"--jobs", "016", "a.dsk"} << 16 << QString();
+        QTest::newRow("zero") << QStringList{"--jobs", "0", "a.dsk"} << 0 << "invalid value for --jobs: 0";
+        QTest::newRow("too many") << QStringList{"--jobs", "257", "a.dsk"} << 0 << "invalid value for --jobs: 257";
+        QTest::newRow("negative") << QStringList{"--jobs", "-1", "a.dsk"} << 0 << "invalid value for --jobs: -1";
+        QTest::newRow("plus sign") << QStringList{"--jobs", "+2", "a.dsk"} << 0 << "invalid value for --jobs: +2";
+        QTest::newRow("not a number") << QStringList{"--jobs", "many", "a.dsk"} << 0
+                                      << "invalid value for --jobs: many";
+        QTest::newRow("fraction") << QStringList{"--jobs=2.5", "a.dsk"} << 0 << "invalid value for --jobs: 2.5";
+        QTest::newRow("blank") << QStringList{"--jobs", " 2", "a.dsk"} << 0 << "invalid value for --jobs:  2";
+        QTest::newRow("overflow") << QStringList{"--jobs", "99999999999", "a.dsk"} << 0
+                                  << "invalid value for --jobs: 99999999999";
+        QTest::newRow("last argument") << QStringList{"a.dsk", "--jobs"} << 0 << "missing value for --jobs";
+        QTest::newRow("empty joined") << QStringList{"--jobs=", "a.dsk"} << 0 << "missing value for --jobs";
+        QTest::newRow("followed by an option") << QStringList{"--jobs", "--quiet", "a.dsk"} << 0
+                                               << "missing value for --jobs";
+    }
+
+    void jobs()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, reason);
+        const ParsedArguments parsed = parseBatchArguments(arguments);
+        QCOMPARE(parsed.error, reason);
+        QCOMPARE(parsed.action, reason.isEmpty() ? ParsedArguments::Rescue : ParsedArguments::UsageError);
+        if (reason.isEmpty())
+            QTEST(parsed.options.mode.jobs, "jobs");
+    }
+
+    // The help is made from the options the parser takes: an option added
+    // without a description, or left out of the synopsis, fails here.
+    void usageListsEveryOption()
+    {
+        const QString usage = batchUsage();
+        const QStringList lines = usage.split('\n');
+        const int options = lines.indexOf("Options:");
+        QVERIFY2(options > 0, qPrintable(usage));
+        const QString synopsis = lines.mid(0, options).join('\n');
+        const QStringList list = lines.mid(options + 1);
+
+        const QList<QCommandLineOption> accepted = batchOptions();
+        QVERIFY(accepted.size() >= 10);
+        for (const QCommandLineOption &option : accepted) {
+            const QString name = option.names().constLast();
+            const QString spelled = "--" + name;
+            // The parser knows it.
+            const ParsedArguments parsed = parseBatchArguments({spelled, "x", "a.dsk"});
+            QVERIFY2(!parsed.error.startsWith("unknown option"), qPrintable(spelled));
+
+            QVERIFY2(!option.description().isEmpty(), qPrintable(spelled));
+            // Its line: the names, its value, the start of its description.
+            QString head = spelled;
+            if (!option.valueName().isEmpty())
+                head += ' ' + option.valueName();
+            const auto line = std::find_if(list.begin(), list.end(), [&](const QString &text) {
+                return text.startsWith("  ") && text.contains(head + ' ');
+            });
+            QVERIFY2(line != list.end(), qPrintable(spelled));
+            const QString firstWords = option.description().section(' ', 0, 1);
+            QVERIFY2(line->contains(firstWords), qPrintable(*line));
+            // The whole description, wrapped over lines of its own.
+            QVERIFY2(usage.simplified().contains(option.description().simplified()), qPrintable(spelled));
+
+            // Help and version are requests; everything else is in the synopsis.
+            if (name != "help" && name != "version")
+                QVERIFY2(synopsis.contains('[' + head + ']'), qPrintable(spelled));
+        }
+        QVERIFY(synopsis.contains("[--jobs N]"));
+        QVERIFY(usage.simplified().contains("--jobs N convert images on N threads; default: the number of cores"));
+        QVERIFY(usage.contains("  -h, --help "));
+    }
+
+    void usageFitsATerminal()
+    {
+        const QString usage = batchUsage();
+        QVERIFY(usage.startsWith("Usage: malvore-rescue [--output DIR] [--log-format plain|html] [--quiet] IMAGE...\n"
+                                 "                      [--salvage] [--merge] [--write-image FILE] [--report]\n"));
+        QVERIFY(usage.endsWith("Exit status: 0 every image rescued; 1 an image refused, not converted or\n"
+                               "not completely written; 2 usage error.\n"));
+        // Only the synopsis' first line, as it always read, is wider.
+        const QStringList lines = usage.split('\n');
+        for (int i = 1; i < lines.size(); ++i)
+            QVERIFY2(lines.at(i).size() <= 80, qPrintable(lines.at(i)));
+        // Descriptions wrap under their column.
+        const int column = lines.filter("  --output DIR").value(0).indexOf("output root");
+        QVERIFY(column > 0);
+        for (const QString &line : lines.mid(lines.indexOf("Options:") + 1)) {
+            if (line.startsWith("Exit status"))
+                break;
+            QVERIFY2(line.startsWith("  -") || line.indexOf(QRegularExpression("\\S")) == column, qPrintable(line));
+        }
+    }
+
+    // The window's Rescue menu offers what --salvage, --merge, --write-image
+    // and --report do, after its output folder commands.
+    void windowMenuHasTheSalvageCommands()
+    {
+        MainWindow window;
+        const QMenu *menu = window.findChild<QMenu *>("menuRescue");
+        QVERIFY(menu);
+        QStringList names;
+        for (const QAction *action : menu->actions())
+            names << (action->isSeparator() ? QString("|") : action->objectName());
+        QCOMPARE(names, QStringList({"actionOutput_folder", "actionOpen_output_folder", "|", "actionSalvage",
+                                     "actionMerge", "actionSave_merged_image", "actionExport_sector_report"}));
+        const QList<QAction *> actions = menu->actions().mid(3);
+        const QStringList texts = {"Salvage damaged sectors", "Merge reads", "Save merged image...",
+                                   "Export sector report..."};
+        for (int i = 0; i < actions.size(); ++i) {
+            QCOMPARE(actions.at(i)->text(), texts.at(i));
+            QVERIFY2(actions.at(i)->shortcut().isEmpty(), qPrintable(texts.at(i)));
+            QCOMPARE(actions.at(i)->isCheckable(), i == 0);
+        }
+        // Nothing selected: nothing to merge, save or report.
+        for (const QAction *action : actions.mid(1))
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+    }
+
     // ---- log rendering --------------------------------------------------
 
     void plainRendering_data()
@@ -229,6 +363,7 @@ private slots:
         QTest::newRow("no image") << QStringList{"--quiet"} << "no image given";
         QTest::newRow("unknown option") << QStringList{"--frobnicate", "a.dsk"} << "unknown option --frobnicate";
         QTest::newRow("missing value") << QStringList{"a.dsk", "--output"} << "missing value for --output";
+        QTest::newRow("invalid jobs") << QStringList{"--jobs", "0", "a.dsk"} << "invalid value for --jobs: 0";
     }
 
     void usageErrorsExitWithTwo()

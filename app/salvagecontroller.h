@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class MainWindow;
+class QAction;
+class QMenu;
+class QTableWidget;
+class RescueSession;
+
+// The window's commands for damaged disks: salvage mode, merging reads,
+// the best image and the sector report. Adds its actions to the menu given
+// (after a separator) and keeps them enabled as the list's selection allows.
+// Works on the window's list of images and its session.
+class SalvageController : public QObject
+{
+    Q_OBJECT
+
+public:
+    SalvageController(MainWindow *window, QMenu *menu, QTableWidget *list, RescueSession *session);
+
+    // Salvage mode for what is read from now on; the listed images are
+    // read again in the new mode. Remembered in the settings.
+    void setSalvage(bool on);
+    bool salvaging() const;
+    // Merges the selected rows (two or more reads of one geometry) into a
+    // new row; false, with a status message, when it cannot.
+    bool mergeSelectedRows();
+    // The selected row's salvaged or merged disk as an Extended DSK.
+    bool saveBestImage(const QString &path);
+    // NAME.sectors.csv and NAME.files.csv of the selected row into folder.
+    bool exportSectorReport(const QString &folder);
+
+private:
+    void chooseBestImagePath();
+    void chooseReportFolder();
+    void updateActions();
+    // Replaces every row by a fresh read of its files (after a mode change).
+    void reloadRows();
+    void showStatus(const QString &text);
+
+    MainWindow *window;
+    QTableWidget *list;
+    RescueSession *session;
+    QAction *salvageAction;
+    QAction *mergeAction;
+    QAction *bestImageAction;
+    QAction *reportAction;
+};
