@@ -4,20 +4,22 @@
 #include "disk/geometry.h"
 #include "logrender.h"
 #include "rescue/sectorowners.h"
+#include "salvagecontroller.h"
 #include "rescue/session.h"
 #include "views/gfxview.h"
 #include "views/hexview.h"
 #include "views/mappicture.h"
+#include "views/palette.h"
 #include "views/sectormapview.h"
 
 #include <QCloseEvent>
-#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGraphicsScene>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -26,6 +28,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
 
@@ -57,10 +60,7 @@ QTableWidgetItem *numberItem(int value)
 
 ImageRow rowOfMapItem(const QTableWidgetItem &map)
 {
-    ImageRow image = map.data(ImageRowRole).value<ImageRow>();
-    image.data = map.data(SectorDataRole).toByteArray();
-    image.map = map.data(SectorMapRole).toByteArray();
-    return image;
+    return map.data(ImageRowRole).value<ImageRow>();
 }
 
 // A number as typed into the Go to field: decimal, or hexadecimal with
@@ -134,10 +134,10 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(ui->dskList, &QTableWidget::itemSelectionChanged, this, &MainWindow::onSelectionChange);
 
-    appendLog(QStringLiteral("<b>TOS Malvore</b> ver. " MALVORE_VERSION));
+    logEntry(LogEntry::info().strong(QStringLiteral("TOS Malvore")).text(QStringLiteral(" ver. " MALVORE_VERSION)));
 
     session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
-    setupSalvageActions();
+    salvageCommands = new SalvageController(this, ui->menuRescue, ui->dskList, session);
 
     setAcceptDrops(true);
 }
@@ -174,10 +174,23 @@ void MainWindow::message(const QString &html)
 
 void MainWindow::logEntry(const LogEntry &entry)
 {
-    if (entry.isWriteFailure())
-        appendLog(QStringLiteral("<span style=\"color:#c00000\">%1</span>").arg(logEntryHtml(entry)));
-    else
-        appendLog(logEntryHtml(entry));
+    QTextDocument *log = ui->log->document();
+    // Where the entry's first block will start: append() adds a block to a
+    // log that holds text, and fills the empty first one otherwise.
+    const int start = log->isEmpty() ? 0 : log->characterCount();
+    appendLog(logEntryHtml(entry));
+    // Warnings and errors (a write failure among them) stand out by the
+    // colour of their text; information keeps the log's own. The colour is
+    // set on the text as appended, so the text stays as it would be without.
+    const QColor colour = logKindColour(entry.kind);
+    if (!colour.isValid())
+        return;
+    QTextCursor cursor(log);
+    cursor.setPosition(start);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    QTextCharFormat format;
+    format.setForeground(colour);
+    cursor.mergeCharFormat(format);
 }
 
 bool MainWindow::event(QEvent *event)
@@ -351,12 +364,11 @@ QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
 
     auto *map = new QTableWidgetItem;
     map->setData(Qt::DecorationRole, QPixmap::fromImage(mapPicture(image)));
-    map->setData(SectorDataRole, image.data);
-    map->setData(SectorMapRole, image.map);
-    ImageRow values = image;
-    values.data.clear();
-    values.map.clear();
-    map->setData(ImageRowRole, QVariant::fromValue(values));
+    // The row itself, and for whoever reads the cell by role its bytes and
+    // read map; the bytes are shared, not copied.
+    map->setData(SectorDataRole, image.sectors.bytes());
+    map->setData(SectorMapRole, image.sectors.statusMap());
+    map->setData(ImageRowRole, QVariant::fromValue(image));
     ui->dskList->setItem(row, mapColumn, map);
     ui->dskList->setItem(row, 5, new QTableWidgetItem(formatText(image.format)));
 
@@ -468,20 +480,43 @@ void MainWindow::showSelectedPage()
     }
 }
 
+namespace {
+// The rows a Save converts, taken from the table before it starts: the
+// pool's threads never touch a widget.
+class TableRows : public RowSource
+{
+public:
+    explicit TableRows(QVector<ImageRow> rows)
+        : rows(std::move(rows))
+    {
+    }
+    int count() const override { return rows.size(); }
+    LoadResult fetch(int index) const override
+    {
+        LoadResult result;
+        result.status = LoadResult::Status::Accepted;
+        result.row = rows.at(index);
+        return result;
+    }
+
+private:
+    const QVector<ImageRow> rows;
+};
+} // namespace
+
 void MainWindow::on_action_Save_triggered()
 {
-    QList<int> rows;
+    QVector<ImageRow> rows;
     for (int row = 0; row < ui->dskList->rowCount(); ++row) {
         const QTableWidgetItem *name = ui->dskList->item(row, 0);
         if (name && name->isSelected())
-            rows.append(row);
+            rows.append(imageRowAt(row));
     }
     ui->toolBox->setCurrentIndex(LogPage);
     session->startRun();
-    session->beginConversion(rows.size());
 
-    // Many images take a while: their progress shows, and the user may stop
-    // between two images.
+    // Many images take a while: their progress shows, the window stays
+    // responsive, and the user may stop the images not yet begun.
     std::unique_ptr<QProgressDialog> progress;
     if (rows.size() > progressAboveImages) {
         progress.reset(new QProgressDialog(tr("Saving the files of %n image(s)...", nullptr, rows.size()),
@@ -491,46 +526,42 @@ void MainWindow::on_action_Save_triggered()
         progress->setMinimumDuration(0);
         progress->setAutoReset(false);
     }
-    int converted = 0;
-    int files = 0;
-    int damaged = 0;
-    QVector<LogEntry::WriteFailure> failures;
-    for (int row : rows) {
-        if (progress) {
-            progress->setValue(converted);
-            if (progress->wasCanceled())
-                break;
-        }
-        const ConversionReport report = convertImage(row);
-        files += report.catalogFiles + report.lostBlocks;
-        damaged += report.damagedFiles;
-        failures += report.failures;
-        ++converted;
-    }
+    SaveOptions options;
+    options.outputRoot = outputRoot;
+    options.jobs = saveJobs;
     if (progress) {
-        if (converted < rows.size())
+        options.progress = [&progress](int done, int) {
+            progress->setValue(done);
+            QCoreApplication::processEvents();
+            return !progress->wasCanceled();
+        };
+    }
+    const SaveSummary summary = session->save(TableRows(rows), options);
+    if (progress) {
+        if (summary.images < rows.size())
             logEntry(LogEntry::warning().text(
-                QStringLiteral("Save cancelled: %1 of %2 image(s) converted").arg(converted).arg(rows.size())));
+                QStringLiteral("Save cancelled: %1 of %2 image(s) converted").arg(summary.images).arg(rows.size())));
         progress->setValue(rows.size());
     }
-    reportSaveSummary(converted, files, damaged, failures.size());
-    if (!failures.isEmpty())
-        reportWriteFailures(failures);
+    reportSaveSummary(summary);
+    if (!summary.failures.isEmpty())
+        reportWriteFailures(summary.failures);
 }
 
-void MainWindow::reportSaveSummary(int images, int files, int damaged, int failures)
+void MainWindow::reportSaveSummary(const SaveSummary &saved)
 {
     const QString folder = outputFolder();
     LogEntry summary = LogEntry::info().text(QStringLiteral("Rescued %1 file(s), %2 damaged, from %3 image(s) into ")
-                                                 .arg(files)
-                                                 .arg(damaged)
-                                                 .arg(images));
+                                                 .arg(saved.files)
+                                                 .arg(saved.damaged)
+                                                 .arg(saved.images));
     summary.strong(folder);
-    if (failures > 0)
-        summary.text(QStringLiteral("; %1 output(s) could not be written").arg(failures));
+    if (!saved.failures.isEmpty())
+        summary.text(QStringLiteral("; %1 output(s) could not be written").arg(saved.failures.size()));
     logEntry(summary);
-    statusBar()->showMessage(tr("%n file(s) rescued into %1", nullptr, files).arg(QDir::toNativeSeparators(folder))
-                                 + QStringLiteral(", ") + tr("%n damaged", nullptr, damaged),
+    statusBar()->showMessage(tr("%n file(s) rescued into %1, %2 damaged", nullptr, saved.files)
+                                 .arg(QDir::toNativeSeparators(folder))
+                                 .arg(saved.damaged),
                              0);
 }
 
@@ -603,7 +634,7 @@ void MainWindow::on_actionOpen_output_folder_triggered()
 ConversionReport MainWindow::convertImage(int row)
 {
     const ImageRow image = imageRowAt(row);
-    if (image.name.isNull() && image.map.isNull())
+    if (image.name.isNull() && image.sectors.isEmpty())
         return ConversionReport();
     return session->convert(image, outputRoot);
 }
@@ -624,7 +655,7 @@ ImageRow MainWindow::selectedRow() const
 void MainWindow::updateHexView()
 {
     fillHexView(ui->hexView, selectedImage.data(SectorDataRole).toByteArray(),
-                selectedImage.data(SectorMapRole).toByteArray());
+                selectedImage.data(SectorMapRole).toByteArray(), sectorStates(selectedRow()));
 }
 
 void MainWindow::updateSectorMap()
@@ -687,15 +718,12 @@ int MainWindow::currentHexSector() const
 int MainWindow::goToDamagedSector(int direction)
 {
     const ImageRow row = selectedRow();
-    const int count = row.map.size();
+    const int count = row.sectorCount();
     if (count == 0)
         return -1;
     const int from = currentPage == HexPage ? currentHexSector() : (direction > 0 ? -1 : count);
     for (int sector = from + direction; sector >= 0 && sector < count; sector += direction) {
-        // Rows without sector states know only read and not read.
-        const bool damaged = row.states.size() == count ? row.state(sector) != SectorState::Good
-                                                        : row.map.at(sector) == 0;
-        if (damaged) {
+        if (row.state(sector) != SectorState::Good) {
             goToSector(sector);
             return sector;
         }
@@ -761,7 +789,6 @@ void MainWindow::updateGfxView(int shift, bool keep)
     scene->addItem(new GfxLabelsItem(picture->pixelRows() / 8, spectrumFont));
     ui->gfxView->setScene(scene);
     ui->gfxView->show();
-    qDebug() << "gfxView scene" << scene->itemsBoundingRect();
     ui->gfxView->verticalScrollBar()->setValue(0);
 }
 
@@ -805,4 +832,29 @@ void MainWindow::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     addImages(paths);
+}
+
+void MainWindow::setSalvage(bool on)
+{
+    salvageCommands->setSalvage(on);
+}
+
+bool MainWindow::salvaging() const
+{
+    return salvageCommands->salvaging();
+}
+
+bool MainWindow::mergeSelectedRows()
+{
+    return salvageCommands->mergeSelectedRows();
+}
+
+bool MainWindow::saveBestImage(const QString &path)
+{
+    return salvageCommands->saveBestImage(path);
+}
+
+bool MainWindow::exportSectorReport(const QString &folder)
+{
+    return salvageCommands->exportSectorReport(folder);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QMainWindow>
 #include <QSettings>
 #include <QStringList>
@@ -15,6 +14,8 @@ class QGraphicsScene;
 class QGraphicsItem;
 class QToolButton;
 class RescueSession;
+struct SaveSummary;
+class SalvageController;
 
 namespace Ui {
 class MainWindow;
@@ -41,6 +42,8 @@ public:
     static constexpr int recentFileCount = 10;
     // A Save of more images than this shows its progress and can be cancelled.
     static constexpr int progressAboveImages = 3;
+    // Threads a Save converts on; 0: one per core.
+    int saveJobs = 0;
 
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -125,6 +128,9 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // The commands for damaged disks work on the list's rows.
+    friend class SalvageController;
+
     struct Refusal
     {
         QString path;
@@ -147,12 +153,8 @@ private:
     void fillRecentMenu();
     void reportRefusals(const QVector<Refusal> &refusals);
     void reportWriteFailures(const QVector<LogEntry::WriteFailure> &failures);
-    void reportSaveSummary(int images, int files, int damaged, int failures);
+    void reportSaveSummary(const SaveSummary &summary);
     bool scrollHexView(int sector, int line);
-    void setupSalvageActions();
-    void updateSalvageActions();
-    // Replaces every row by a fresh read of its files (after a mode change).
-    void reloadRows();
 
     int currentPage = 0;
     bool sliderPressed = false;
@@ -161,10 +163,10 @@ private:
     int navigatedSector = -1;
     int navigatedScroll = -1;
     QSettings settings;
-    QFontDatabase fontDatabase;
     QFont spectrumFont;
     QString lastDir;
     RescueSession *session = nullptr;
+    SalvageController *salvageCommands = nullptr;
     QTableWidgetItem selectedImage;
     QGraphicsScene *scene = nullptr;
     QGraphicsItem *pixmapItem = nullptr;

@@ -1,10 +1,9 @@
 // Times the stages of rescuing one image, each over many runs: load + detect
 // + row building from the file and from memory, then the conversion with all
 // its outputs.
-#include "disk/libdsk.h"
+#include "rescue/session.h"
 #include "imagelist/imagerow.h"
 #include "rescue/conversion.h"
-#include "tap/libtap.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,35 +44,28 @@ int main(int argc, char *argv[])
     const QByteArray bytes = file.readAll();
     const QString name = QFileInfo(path).completeBaseName();
 
-    libdsk dsk;
-    LoadOutcome outcome = loadImage(dsk, path);
-    if (!outcome.accepted) {
+    // Everything goes through the session, as the window and the batch tool do.
+    RescueSession session([](const LogEntry &) {});
+    LoadResult loaded = session.load(path);
+    if (loaded.status != LoadResult::Status::Accepted) {
         std::fprintf(stderr, "bench_load: %s is not an accepted image\n", argv[1]);
         return 1;
     }
     std::printf("image %s: %d tracks, %d sides, %s, %d sectors in the row\n", qPrintable(name),
-                outcome.row.tracks, outcome.row.sides, qPrintable(formatText(outcome.row.format)),
-                outcome.row.map.size());
+                loaded.row.tracks, loaded.row.sides, qPrintable(formatText(loaded.row.format)),
+                loaded.row.sectorCount());
 
-    const double fromFile = meanMs(runs, [&] { outcome = loadImage(dsk, path); });
-    const double fromMemory = meanMs(runs, [&] { outcome = loadImageData(dsk, bytes, name); });
+    const double fromFile = meanMs(runs, [&] { loaded = session.load(path); });
+    const double fromMemory = meanMs(runs, [&] { loaded = session.loadData(bytes, name); });
     std::printf("load + detect + row, from the file : %8.3f ms  (%d runs)\n", fromFile, runs);
     std::printf("load + detect + row, from memory   : %8.3f ms  (%d runs)\n", fromMemory, runs);
 
     QTemporaryDir output;
-    ConversionJob job;
-    job.imageName = name;
-    job.tracks = outcome.row.tracks;
-    job.format = outcome.row.format;
-    job.data = outcome.row.data;
-    job.map = outcome.row.map;
-    job.outputRoot = output.path();
-    libtap tap;
-    int lines = 0;
     ConversionReport report;
     const int conversions = qMax(1, runs / 10);
     const double convert = meanMs(conversions, [&] {
-        report = convertImage(job, tap, [&lines](const LogEntry &) { ++lines; });
+        session.startRun();
+        report = session.convert(loaded.row, output.path());
     });
     std::printf("conversion with all outputs        : %8.3f ms  (%d runs; %d catalog files, %d lost blocks)\n",
                 convert, conversions, report.catalogFiles, report.lostBlocks);

@@ -12,10 +12,63 @@
 #include "rescue/session.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
+
+// A conversion as the tests set it up: a row's sectors given as bytes and a
+// read map, its geometry and the options, in one value.
+struct ConversionJob
+{
+    QString imageName;
+    int tracks = 0;
+    int sides = 0;
+    DiskFormat format = DiskFormat::Unknown;
+    QByteArray data;
+    QByteArray map; // 1 read, 0 missing
+    QString outputRoot = QStringLiteral(".");
+    QString folderName;
+    bool salvage = false;
+    QByteArray states; // SectorState per sector; empty: from the map
+    bool writeReport = false;
+    QStringList readNames;
+
+    ImageRow row() const
+    {
+        ImageRow row;
+        row.name = imageName;
+        row.tracks = tracks;
+        row.sides = sides;
+        row.format = format;
+        row.salvage = salvage;
+        row.reads = readNames;
+        row.sectors = SectorTable(map.size());
+        for (int i = 0; i < map.size(); ++i) {
+            const QByteArray bytes = data.mid(i * 256, 256);
+            std::copy(bytes.constBegin(), bytes.constEnd(), row.sectors.sectorDataForWrite(i));
+            const SectorState state = i < states.size() ? SectorState(states.at(i))
+                                      : map.at(i) != 0  ? SectorState::Good
+                                                        : SectorState::Missing;
+            row.sectors.setRead(i, state, state == SectorState::Missing ? 0 : 1, 1);
+        }
+        return row;
+    }
+    ConversionOptions options() const
+    {
+        ConversionOptions options;
+        options.outputRoot = outputRoot;
+        options.folderName = folderName;
+        options.writeReport = writeReport;
+        return options;
+    }
+};
+
+inline ConversionReport convertImage(const ConversionJob &job, const LogSink &log)
+{
+    return convertImage(job.row(), job.options(), log);
+}
 
 namespace rescuetest {
 
@@ -154,14 +207,24 @@ public:
 // Loads built image bytes the way Open does and returns the row contents.
 inline ImageRow loadRow(const QByteArray &imageBytes, const QString &name)
 {
-    libdsk dsk;
-    const LoadOutcome outcome = loadImageData(dsk, imageBytes, name);
-    return outcome.row;
+    return loadImageData(imageBytes, name, ReadOptions()).row;
 }
 
 inline ConversionJob jobFromRow(const ImageRow &row, const QString &root)
 {
-    return conversionJob(row, root);
+    ConversionJob job;
+    job.imageName = row.name;
+    job.tracks = row.tracks;
+    job.sides = row.sides;
+    job.format = row.format;
+    job.data = row.sectors.bytes();
+    job.map = row.sectors.statusMap();
+    job.outputRoot = root;
+    job.salvage = row.salvage;
+    for (int i = 0; i < row.sectorCount(); ++i)
+        job.states.append(char(row.state(i)));
+    job.readNames = row.reads;
+    return job;
 }
 
 // Log lines with the reason of each "Cannot write PATH: REASON" cut off,

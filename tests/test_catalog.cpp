@@ -259,20 +259,28 @@ private slots:
         QCOMPARE(length, 0);
     }
 
+    static CatalogLayout layoutOf(int variant, bool large)
+    {
+        CatalogLayout layout;
+        layout.variant = variant == 2 ? CatalogLayout::Variant::A2 : CatalogLayout::Variant::A4;
+        layout.large = large;
+        return layout;
+    }
+
     void blockSectorsByLayout()
     {
         // 1 KB blocks: four sectors from base 64 (A.2) or 0 (A.4).
-        QCOMPARE(blockSectors("\x01", 2, false), range(68, 4));
-        QCOMPARE(blockSectors("\x01", 4, false), range(4, 4));
-        QCOMPARE(blockSectors(QByteArray("\x00", 1), 2, false), range(64, 4));
+        QCOMPARE(blockSectors("\x01", layoutOf(2, false)), range(68, 4));
+        QCOMPARE(blockSectors("\x01", layoutOf(4, false)), range(4, 4));
+        QCOMPARE(blockSectors(QByteArray("\x00", 1), layoutOf(2, false)), range(64, 4));
         // 4 KB blocks from sector 64 on a large disk, for both variants.
-        QCOMPARE(blockSectors("\x01", 2, true), range(80, 16));
-        QCOMPARE(blockSectors("\x01", 4, true), range(80, 16));
-        QCOMPARE(blockSectors("\xff", 4, true), range(64 + 255 * 16, 16));
-        QCOMPARE(blockSectors("\xff", 4, false), range(1020, 4));
+        QCOMPARE(blockSectors("\x01", layoutOf(2, true)), range(80, 16));
+        QCOMPARE(blockSectors("\x01", layoutOf(4, true)), range(80, 16));
+        QCOMPARE(blockSectors("\xff", layoutOf(4, true)), range(64 + 255 * 16, 16));
+        QCOMPARE(blockSectors("\xff", layoutOf(4, false)), range(1020, 4));
         // Block order kept, nothing removed or sorted.
-        QCOMPARE(blockSectors("\x03\x01\x03", 4, false), range(12, 4) + range(4, 4) + range(12, 4));
-        QCOMPARE(blockSectors(QByteArray(), 2, true), QVector<quint32>());
+        QCOMPARE(blockSectors("\x03\x01\x03", layoutOf(4, false)), range(12, 4) + range(4, 4) + range(12, 4));
+        QCOMPARE(blockSectors(QByteArray(), layoutOf(2, true)), QVector<quint32>());
     }
 
     // Exactly 50 tracks still means 1 KB blocks; 51 tracks mean 4 KB blocks
@@ -296,9 +304,8 @@ private slots:
         image.setBytes(8 * 256, "A" + pattern(4095, 1));
         image.setBytes(96 * 256, "B" + pattern(4095, 2));
         const QString root = dir.filePath(QString::number(tracks));
-        libtap tap;
         LogLines log;
-        convertImage(image.job("IMG", tracks, DiskFormat::TosA4, root), tap, log.sink());
+        convertImage(image.job("IMG", tracks, DiskFormat::TosA4, root), log.sink());
         QCOMPARE(readFile(root + "/IMG/F.dat"), image.data.mid(firstSector * 256, 1024));
     }
 
@@ -314,9 +321,8 @@ private slots:
         image.setEntry(4, 2, entry(0, "B%1%2", "%3", 0, 105, "\x15"));
         image.setBytes(84 * 256, ImageBuilder::withHeader5(3, 100, 16384, pattern(100, 6)));
         const QString root = dir.filePath("placeholders");
-        libtap tap;
         LogLines log;
-        convertImage(image.job("P%1", 40, DiskFormat::TosA4, root), tap, log.sink());
+        convertImage(image.job("P%1", 40, DiskFormat::TosA4, root), log.sink());
         QCOMPARE(log.lines, QStringList({"file A%2 has 1 bad sector(s) ", "file B%1%2.%3 ",
                                          "Found 0 lost block(s)"}));
         QCOMPARE(readFile(root + "/P%1/A%2.cod.inf"),
@@ -347,9 +353,8 @@ private slots:
         QVERIFY(outer.isValid());
         const QString root = outer.filePath("level1/level2");
         QVERIFY(QDir().mkpath(root));
-        libtap tap;
         LogLines log;
-        convertImage(image.job("IMG", 40, DiskFormat::TosA4, root), tap, log.sink());
+        convertImage(image.job("IMG", 40, DiskFormat::TosA4, root), log.sink());
 
         QCOMPARE(entriesIn(outer.path()), QStringList({"level1"}));
         QCOMPARE(entriesIn(outer.filePath("level1")), QStringList({"level2"}));

@@ -45,10 +45,9 @@ class TestConversion : public QObject
     {
         ConversionJob job = jobTemplate;
         job.outputRoot = dir.filePath(QStringLiteral("run%1").arg(++runs));
-        libtap tap;
         LogLines log;
         Converted result;
-        result.report = convertImage(job, tap, log.sink());
+        result.report = convertImage(job, log.sink());
         result.log = log.lines;
         result.folder = job.outputRoot + QLatin1Char('/') + job.imageName + QLatin1Char('/');
         return result;
@@ -131,7 +130,7 @@ private slots:
 
         const ImageRow row = loadRow(disk.dsk(), "DISK");
         QCOMPARE(row.format, DiskFormat::TosA2);
-        QCOMPARE(row.data.size(), imageSectors * 256);
+        QCOMPARE(row.sectors.bytes().size(), imageSectors * 256);
         const Converted result = convert(jobFromRow(row, QString()));
         const QString &folder = result.folder;
 
@@ -222,7 +221,7 @@ private slots:
 
         const ImageRow row = loadRow(disk.edsk(), "WIDE80");
         QCOMPARE(row.format, DiskFormat::TosA2);
-        QCOMPARE(row.data.size(), 80 * 2 * 16 * 256);
+        QCOMPARE(row.sectors.bytes().size(), 80 * 2 * 16 * 256);
         const Converted result = convert(jobFromRow(row, QString()));
         QCOMPARE(result.log, QStringList({"file WIDE.C has 1 bad sector(s) ", "Found 0 lost block(s)"}));
         QByteArray expected = file;
@@ -422,10 +421,8 @@ private slots:
         image.setBytes(80 * 256, ImageBuilder::withHeader5(3, 10, 5, pattern(10, 1)));
         image.setSector(0x90, plainSector('L', 2));
         ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, dir.filePath("stale"));
-        libtap tap;
-        tap.addCode("stale", "left over", 0);
         LogLines log;
-        convertImage(job, tap, log.sink());
+        convertImage(job, log.sink());
         QCOMPARE(readFile(job.outputRoot + "/IMG/IMG.tap"), tapPair(3, "OWN       ", pattern(10, 1), 5, 0x8000));
         QCOMPARE(readFile(job.outputRoot + "/IMG/sector_0090.dat.tap"),
                  tapPair(3, "SECTOR0090", plainSector('L', 2), 32768, 0x8000));
@@ -456,9 +453,8 @@ private slots:
         QFETCH(QString, folder);
         const QString root = dir.filePath(QStringLiteral("names%1/root").arg(++runs));
         QVERIFY(QDir().mkpath(root));
-        libtap tap;
         LogLines log;
-        const ConversionReport report = convertImage(emptyA4().job(name, 40, DiskFormat::TosA4, root), tap, log.sink());
+        const ConversionReport report = convertImage(emptyA4().job(name, 40, DiskFormat::TosA4, root), log.sink());
         QCOMPARE(report.writeFailures, 0);
         QCOMPARE(entriesIn(root), QStringList({folder}));
         QCOMPARE(entriesIn(root + "/" + folder), QStringList({folder + ".tap"}));
@@ -482,13 +478,10 @@ private slots:
         ConversionJob job = image.job("IMG", 40, tos, QString());
         job.outputRoot = dir.filePath("unknown-" + QString::number(++runs));
         QVERIFY(QDir().mkpath(job.outputRoot));
-        libtap tap;
-        tap.addCode("kept", "x", 0);
         LogLines log;
-        const ConversionReport report = convertImage(job, tap, log.sink());
+        const ConversionReport report = convertImage(job, log.sink());
         QVERIFY(!report.converted);
         QCOMPARE(log.lines, QStringList());
-        QCOMPARE(tap.blockList().size(), 2);
         QCOMPARE(entriesIn(job.outputRoot), QStringList());
     }
 
@@ -634,9 +627,8 @@ private slots:
         QVERIFY(QDir().mkpath(job.outputRoot + "/IMG"));
         QVERIFY(writeFile(job.outputRoot + "/IMG/R.dat", QByteArray(5000, 'o')));
         QVERIFY(writeFile(job.outputRoot + "/IMG/IMG.tap", QByteArray(5000, 'o')));
-        libtap tap;
         LogLines log;
-        convertImage(job, tap, log.sink());
+        convertImage(job, log.sink());
         QCOMPARE(readFile(job.outputRoot + "/IMG/R.dat"), plainSector('R', 1).left(10));
         QCOMPARE(QFileInfo(job.outputRoot + "/IMG/IMG.tap").size(), 0);
     }
@@ -654,9 +646,8 @@ private slots:
         const QString blocker = dir.filePath("blocker");
         QVERIFY(writeFile(blocker, "a regular file"));
         ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, blocker + "/below");
-        libtap tap;
         LogLines log;
-        const ConversionReport report = convertImage(job, tap, log.sink());
+        const ConversionReport report = convertImage(job, log.sink());
         const QString folder = blocker + "/below/IMG/";
         QCOMPARE(log.lines.size(), 10);
         QVERIFY2(log.lines.at(0).startsWith("Cannot write " + blocker + "/below/IMG"), qPrintable(log.lines.at(0)));
@@ -681,9 +672,8 @@ private slots:
         ConversionJob job = image.job("IMG", 40, DiskFormat::TosA4, dir.filePath("single-failure"));
         const QString folder = job.outputRoot + "/IMG/";
         QVERIFY(QDir().mkpath(folder + "CODE.cod"));
-        libtap tap;
         LogLines log;
-        convertImage(job, tap, log.sink());
+        convertImage(job, log.sink());
         QCOMPARE(withoutReasons(log.lines), QStringList({"file CODE ", "Cannot write " + folder + "CODE.cod", "file RAW ",
                                          "Found 0 lost block(s)"}));
         QVERIFY(readFile(folder + "CODE.cod.inf").startsWith("File   : CODE.cod\n"));

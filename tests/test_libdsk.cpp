@@ -14,8 +14,8 @@ private slots:
     void emptyObjectReturnsNothing()
     {
         libdsk dsk;
-        QCOMPARE(dsk.diskType, 0);
-        QCOMPARE(dsk.sectorCount, 0);
+        QCOMPARE(dsk.diskType(), 0);
+        QCOMPARE(dsk.sectorCount(), 0);
         QVERIFY(dsk.sector(0).isEmpty());
         QVERIFY(dsk.sector(0, 0, 0).isEmpty());
     }
@@ -26,7 +26,7 @@ private slots:
         image.setSector(39, 0, 15, QByteArray(256, 'L'));
         libdsk dsk;
         QCOMPARE(dsk.openData(image.dsk(), "bounds"), 0);
-        QCOMPARE(dsk.sectorCount, 640);
+        QCOMPARE(dsk.sectorCount(), 640);
         QVERIFY(dsk.sector(-1).isEmpty());
         QVERIFY(dsk.sector(640).isEmpty());
         QCOMPARE(dsk.sector(639), QByteArray(256, 'L'));
@@ -38,7 +38,7 @@ private slots:
         image.setSector(7, 0, 3, QByteArray(256, 'x'));
         libdsk dsk;
         dsk.openData(image.dsk(), "single");
-        QCOMPARE(dsk.diskType, 1);
+        QCOMPARE(dsk.diskType(), 1);
         QCOMPARE(dsk.sector(7, 1, 3), dsk.sector(7, 0, 3));
         QCOMPARE(dsk.sector(7, 1, 3), QByteArray(256, 'x'));
     }
@@ -49,7 +49,7 @@ private slots:
         image.setSector(3, 1, 5, QByteArray(256, 'q'));
         libdsk dsk;
         dsk.openData(image.dsk(), "double");
-        QCOMPARE(dsk.diskType, 2);
+        QCOMPARE(dsk.diskType(), 2);
         QCOMPARE(dsk.sector(117), QByteArray(256, 'q'));
         QCOMPARE(dsk.sector(3, 1, 5), dsk.sector(117));
         // An id of 16 reaches sector 0 of the next side.
@@ -79,8 +79,8 @@ private slots:
         ImageBuilder image(tracks, sides);
         libdsk dsk;
         QVERIFY(dsk.openData(image.dsk(), "geometry") >= 0);
-        QCOMPARE(dsk.diskType, diskType);
-        QCOMPARE(dsk.sectorCount, tracks * sides * 16);
+        QCOMPARE(dsk.diskType(), diskType);
+        QCOMPARE(dsk.sectorCount(), tracks * sides * 16);
     }
 
     void copiesAreIndependent()
@@ -101,15 +101,15 @@ private slots:
         libdsk dsk;
         dsk.openData(image.dsk(), "first");
         dsk.reset();
-        QCOMPARE(dsk.tracks, 0);
-        QCOMPARE(dsk.sides, 0);
-        QCOMPARE(dsk.diskType, 0);
+        QCOMPARE(dsk.tracks(), 0);
+        QCOMPARE(dsk.sides(), 0);
+        QCOMPARE(dsk.diskType(), 0);
         QVERIFY(dsk.sector(0).isEmpty());
 
         dsk.openData(image.dsk(), "again");
         QCOMPARE(dsk.openData("not an image", "junk"), -6);
-        QCOMPARE(dsk.tracks, 0);
-        QCOMPARE(dsk.sides, 0);
+        QCOMPARE(dsk.tracks(), 0);
+        QCOMPARE(dsk.sides(), 0);
         QVERIFY(dsk.sector(0).isEmpty());
         QVERIFY(dsk.sector(0, 0, 0).isEmpty());
     }

@@ -38,7 +38,7 @@ void tagAll(ImageBuilder &image)
 
 int linear(const libdsk &dsk, int track, int side, int id)
 {
-    return (track * dsk.sides + side) * 16 + id;
+    return (track * dsk.sides() + side) * 16 + id;
 }
 
 // The reader's entries as the window's log receives them.
@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(lines.first(), openingLine.arg("huge"));
         QCOMPARE(lines.last(), unknownFormat);
         QVERIFY2(grownKiB < 32 * 1024, qPrintable(QString("peak memory grew by %1 KiB").arg(grownKiB)));
-        QCOMPARE(dsk.tracks, 0);
+        QCOMPARE(dsk.tracks(), 0);
         QVERIFY(dsk.sector(0).isEmpty());
     }
 
@@ -127,8 +127,8 @@ private slots:
         };
         QCOMPARE(lines, expected);
         QCOMPARE(result, 0);
-        QCOMPARE(dsk.tracks, 40);
-        QCOMPARE(dsk.sides, 1);
+        QCOMPARE(dsk.tracks(), 40);
+        QCOMPARE(dsk.sides(), 1);
         for (int t = 0; t < 40; ++t)
             for (int id = 0; id < 16; ++id)
                 QCOMPARE(dsk.sector(t * 16 + id), tagged(t, 0, id));
@@ -171,7 +171,7 @@ private slots:
         const QStringList lines = loadFile(dsk, dir.filePath(QStringLiteral("absent.dsk")), result);
         QCOMPARE(result, -6);
         QCOMPARE(lines, QStringList({openingLine.arg("absent"), unknownFormat}));
-        QCOMPARE(dsk.diskType, 0);
+        QCOMPARE(dsk.diskType(), 0);
     }
 
     void oneSectorMissing()
@@ -221,7 +221,7 @@ private slots:
         ImageBuilder fortyTwo(42, 1);
         load(dsk, extended ? fortyTwo.edsk() : fortyTwo.dsk(), "t42", result);
         QCOMPARE(result, 0);
-        QCOMPARE(dsk.tracks, 42);
+        QCOMPARE(dsk.tracks(), 42);
 
         ImageBuilder fortyThree(43, 1);
         const QStringList lines = load(dsk, extended ? fortyThree.edsk() : fortyThree.dsk(), "t43", result);
@@ -229,7 +229,7 @@ private slots:
         QCOMPARE(lines, QStringList({openingLine.arg("t43"),
                                      QStringLiteral("Not a TOS disk : one side and more than 42 tracks..."),
                                      unknownFormat}));
-        QCOMPARE(dsk.tracks, 0);
+        QCOMPARE(dsk.tracks(), 0);
 
         // Double-sided images have no such limit.
         ImageBuilder doubleSided(43, 2);
@@ -245,8 +245,8 @@ private slots:
         int result = -99;
         const QStringList lines = load(dsk, image.dsk(), "big", result);
         QCOMPARE(result, 0);
-        QCOMPARE(dsk.diskType, 3);
-        QCOMPARE(dsk.sectorCount, 2560);
+        QCOMPARE(dsk.diskType(), 3);
+        QCOMPARE(dsk.sectorCount(), 2560);
         QCOMPARE(lines.at(2), QStringLiteral("tracks: 80<br>sides: 2<br>track size: 4096"));
         QCOMPARE(lines.at(3), QStringLiteral("sectors (calculated): 2560"));
         QCOMPARE(dsk.sector(linear(dsk, 79, 1, 15)), tagged(79, 1, 15));
@@ -515,7 +515,7 @@ private slots:
         QCOMPARE(lines, QStringList({openingLine.arg("sides"),
                                      QStringLiteral("Not a TOS disk : more than 2 sides"),
                                      unknownFormat}));
-        QCOMPARE(dsk.sectorCount, 0);
+        QCOMPARE(dsk.sectorCount(), 0);
     }
 
     void truncatedInsideSectorData_data()
@@ -583,7 +583,7 @@ private slots:
                 // No sector is whole in 600 bytes; a cut before the track
                 // count reads it as 0.
                 QVERIFY2(result == -6 || result == 0 || result == 640, qPrintable(QString::number(size)));
-                for (int n = 0; n < dsk.sectorCount; ++n)
+                for (int n = 0; n < dsk.sectorCount(); ++n)
                     QVERIFY(dsk.sector(n).isEmpty());
             }
         }
@@ -715,7 +715,7 @@ private slots:
         QCOMPARE(lines.mid(lines.size() - 2),
                  QStringList({"Track 3 side 0: sector id 5 is listed twice with different data; the first copy is kept",
                               QStringLiteral("sectors (imported)  : 640")}));
-        QCOMPARE(dsk.diskType, 1);
+        QCOMPARE(dsk.diskType(), 1);
         QCOMPARE(dsk.sector(3 * 16 + 5), image.sector(3, 0, 5)->data);
     }
 
@@ -735,8 +735,8 @@ private slots:
             }
             libdsk dsk;
             const int result = dsk.openData(bytes, "noise");
-            QVERIFY(result == -6 || (result >= 0 && result <= dsk.sectorCount));
-            for (int n = 0; n < dsk.sectorCount; ++n) {
+            QVERIFY(result == -6 || (result >= 0 && result <= dsk.sectorCount()));
+            for (int n = 0; n < dsk.sectorCount(); ++n) {
                 const QByteArray s = dsk.sector(n);
                 QVERIFY(s.isEmpty() || s.size() == 256);
             }

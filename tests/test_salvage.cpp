@@ -10,6 +10,8 @@
 #include "views/mappicture.h"
 
 #include <QImage>
+
+#include <algorithm>
 #include <QSet>
 
 #include <QGuiApplication>
@@ -26,15 +28,10 @@ namespace {
 
 PhysicalDisk oneSector(int state, const QByteArray &value, int tracks = 1)
 {
-    PhysicalDisk disk;
-    disk.tracks = tracks;
-    disk.sides = 1;
-    disk.data = QByteArray(disk.places() * 256, '\0');
-    disk.states = QByteArray(disk.places(), '\0');
-    disk.agreement = QByteArray(disk.places(), '\0');
-    disk.supplier = QByteArray(disk.places(), '\0');
-    disk.states[0] = char(state);
-    disk.data.replace(0, 256, value.leftJustified(256, '\0'));
+    PhysicalDisk disk(tracks, 1);
+    disk.sectors.setRead(0, SectorState(state), 1, 1);
+    const QByteArray bytes = value.leftJustified(256, '\0');
+    std::copy(bytes.constBegin(), bytes.constEnd(), disk.sectors.sectorDataForWrite(0));
     return disk;
 }
 
@@ -142,9 +139,9 @@ private slots:
         libdsk dsk;
         dsk.setSalvage(true);
         QVERIFY(dsk.openData(standardDsk ? image.dsk() : image.edsk(), "states") >= 0);
-        QTEST(dsk.sectorState(2, 0, 9), "state");
-        QCOMPARE(dsk.sectorState(2, 0, 8), 1);
-        QCOMPARE(dsk.sectorState(41, 0, 0), 0);
+        QTEST(int(dsk.sectorState(2, 0, 9)), "state");
+        QCOMPARE(int(dsk.sectorState(2, 0, 8)), 1);
+        QCOMPARE(int(dsk.sectorState(41, 0, 0)), 0);
     }
 
     // Byte by byte, the value most copies hold; ties go to the first copy.
@@ -211,9 +208,9 @@ private slots:
         }
         QStringList log;
         const PhysicalDisk merged = mergeReads(reads, names, [&log](const LogEntry &e) { log << e.parts.value(0).text; });
-        QCOMPARE(int(merged.states.at(0)), state);
-        QCOMPARE(merged.data.left(256), value.leftJustified(256, '\0'));
-        QTEST(int(merged.supplier.at(0)), "supplier");
+        QCOMPARE(int(merged.sectors.state(0)), state);
+        QCOMPARE(merged.sectors.bytes().left(256), value.leftJustified(256, '\0'));
+        QTEST(merged.sectors.supplier(0), "supplier");
         QTEST(!log.filter("good reads disagree").isEmpty(), "conflict");
         QVERIFY(log.last().startsWith(QStringLiteral("Merged %1 reads: ").arg(states.size())));
     }
@@ -224,13 +221,13 @@ private slots:
         const PhysicalDisk longer = oneSector(2, "L", 2);
         PhysicalDisk shorter = oneSector(1, "S", 1);
         PhysicalDisk withTrack1 = longer;
-        withTrack1.states[PhysicalDisk::place(1, 0, 5)] = char(2);
+        withTrack1.sectors.setRead(PhysicalDisk::place(1, 0, 5), SectorState::Suspect, 1, 1);
         const PhysicalDisk merged = mergeReads({shorter, withTrack1}, {"short", "long"}, [](const LogEntry &) {});
         QCOMPARE(merged.tracks, 2);
-        QCOMPARE(merged.state(0, 0, 0), 1);
-        QCOMPARE(merged.data.left(1), QByteArray("S"));
-        QCOMPARE(merged.state(1, 0, 5), 2);
-        QCOMPARE(int(merged.supplier.at(PhysicalDisk::place(1, 0, 5))), 2);
+        QCOMPARE(int(merged.state(0, 0, 0)), 1);
+        QCOMPARE(merged.sectors.bytes().left(1), QByteArray("S"));
+        QCOMPARE(int(merged.state(1, 0, 5)), 2);
+        QCOMPARE(merged.sectors.supplier(PhysicalDisk::place(1, 0, 5)), 2);
     }
 
     // The best image reads back to the same sectors and states, with our
@@ -251,9 +248,8 @@ private slots:
         again.setSalvage(true);
         QCOMPARE(again.openData(image, "again"), 1);
         const PhysicalDisk after = readPhysical(again);
-        QCOMPARE(after.states, before.states);
-        QCOMPARE(after.data, before.data);
-        QCOMPARE(after.state(1, 0, 7), 2); // logical 17: id sectorSkew[1] = 7
+        QVERIFY(after.sectors == before.sectors);
+        QCOMPARE(int(after.state(1, 0, 7)), 2); // logical 17: id sectorSkew[1] = 7
 
         if (QStandardPaths::findExecutable("dsktrans").isEmpty())
             QSKIP("dsktrans (libdsk-utils) is not installed");
@@ -272,9 +268,9 @@ private slots:
         int compared = 0;
         for (int t = 0; t < 40; ++t)
             for (int id = 0; id < 16; ++id)
-                if (before.state(t, 0, id) != 0) {
+                if (before.state(t, 0, id) != SectorState::Missing) {
                     QCOMPARE(raw.mid((t * 16 + id) * 256, 256),
-                             before.data.mid(PhysicalDisk::place(t, 0, id) * 256, 256));
+                             before.sectors.sectorBytes(PhysicalDisk::place(t, 0, id)));
                     ++compared;
                 }
         QCOMPARE(compared, 40 * 16 - 1);
@@ -389,9 +385,9 @@ private slots:
         row.sides = sides;
         row.salvage = salvage;
         const int sectors = row.tracks * sides * 16;
-        row.map = QByteArray(sectors, char(1));
-        row.states = QByteArray(sectors, char(SectorState::Good));
-        row.states[17] = char(SectorState::Suspect);
+        row.sectors = SectorTable(sectors);
+        for (int i = 0; i < sectors; ++i)
+            row.sectors.setRead(i, i == 17 ? SectorState::Suspect : SectorState::Good, 1, 1);
         const QImage picture = mapPicture(row);
         QSet<QRgb> colours;
         for (int y = mark.top(); y <= mark.bottom(); ++y)

@@ -89,9 +89,8 @@ private slots:
 
         const ImageRow row = loadRow(disk.edsk(), "TAPES");
         QCOMPARE(row.format, DiskFormat::TosA4);
-        libtap tap;
         LogLines log;
-        const ConversionReport report = convertImage(jobFromRow(row, dir.path()), tap, log.sink());
+        const ConversionReport report = convertImage(jobFromRow(row, dir.path()), log.sink());
         QCOMPARE(log.lines, QStringList({"file hello.B ", "file screen.C ", "file notes ", "Found 1 lost block(s)"}));
         QCOMPARE(report.writeFailures, 0);
         folder = dir.filePath("TAPES/");

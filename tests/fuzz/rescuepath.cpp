@@ -1,7 +1,7 @@
 #include "rescuepath.h"
 
 #include "app/logrender.h"
-#include "disk/physicaldisk.h"
+#include "disk/libdsk.h"
 #include "rescue/session.h"
 
 #include <QDir>
@@ -17,18 +17,15 @@ QString rowProblem(const ImageRow &row)
     if (row.tracks < 0 || row.tracks > 255 || row.sides < 0 || row.sides > 2)
         return QStringLiteral("geometry out of range: %1 tracks, %2 sides").arg(row.tracks).arg(row.sides);
     const int expected = row.tracks * sidesWalked(row.tracks, row.sides) * 16;
-    if (row.map.size() != expected)
-        return QStringLiteral("map holds %1 sectors, geometry calls for %2").arg(row.map.size()).arg(expected);
-    if (row.data.size() != row.map.size() * sectorSize)
-        return QStringLiteral("data and map disagree: %1 bytes, %2 sectors").arg(row.data.size()).arg(row.map.size());
-    for (char state : row.map)
-        if (state != 0 && state != 1)
-            return QStringLiteral("map holds state %1").arg(int(state));
-    if (row.states.size() != row.map.size())
-        return QStringLiteral("%1 sector states for %2 sectors").arg(row.states.size()).arg(row.map.size());
-    for (int i = 0; i < row.map.size(); ++i)
-        if (row.states.at(i) < 0 || row.states.at(i) > 2 || (row.map.at(i) == 0) != (row.states.at(i) == 0))
-            return QStringLiteral("sector %1: state %2 with map %3").arg(i).arg(int(row.states.at(i))).arg(int(row.map.at(i)));
+    if (row.sectorCount() != expected)
+        return QStringLiteral("row holds %1 sectors, geometry calls for %2").arg(row.sectorCount()).arg(expected);
+    if (row.sectors.bytes().size() != row.sectorCount() * sectorSize)
+        return QStringLiteral("bytes and sectors disagree: %1 bytes, %2 sectors").arg(row.sectors.bytes().size()).arg(row.sectorCount());
+    for (int i = 0; i < row.sectorCount(); ++i) {
+        const int state = int(row.state(i));
+        if (state < 0 || state > 2 || (state == 0) != (row.sectors.supplier(i) == 0))
+            return QStringLiteral("sector %1: state %2 with supplier %3").arg(i).arg(state).arg(row.sectors.supplier(i));
+    }
     return QString();
 }
 
@@ -42,7 +39,7 @@ QString bestImageProblem(const PhysicalDisk &disk)
     if (again.openData(extendedDskImage(disk, "fuzz"), QStringLiteral("again")) < 0)
         return QStringLiteral("best image refused");
     const PhysicalDisk back = readPhysical(again);
-    if (back.states != disk.states || back.data != disk.data)
+    if (!(back.sectors == disk.sectors))
         return QStringLiteral("best image reads back otherwise");
     return QString();
 }
