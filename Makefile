@@ -3,6 +3,10 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# ON fails the build on any warning in the product's code (not in tests or
+# benchmarks); .ci/run sets it. Passed on every configure, so a build folder
+# never keeps a value from an earlier run.
+WERROR ?= OFF
 
 .PHONY: deps configure build run test asan rescue fuzz bench bench-recovery package clean
 
@@ -10,7 +14,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DMALVORE_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -49,7 +53,7 @@ bench-recovery: configure
 # The Debian package of the programs, checked by lintian; in $(BUILD).
 package:
 	@scripts/install-deps package
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DMALVORE_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) --target malvore malvore-rescue
 	@rm -f $(BUILD)/malvore_*.deb
 	@cd $(BUILD) && cpack -G DEB >cpack.log || { cat cpack.log >&2; exit 1; }

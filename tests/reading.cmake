@@ -1,9 +1,9 @@
 # Reading disk images: the two container readers, format detection and the
 # Open command with its image table, plus the committed sample images.
-malvore_add_test(test_readers test_readers.cpp)
+malvore_add_core_test(test_readers malvorecli test_readers.cpp)
 target_link_libraries(test_readers PRIVATE testsupport)
 
-malvore_add_test(test_detect test_detect.cpp)
+malvore_add_core_test(test_detect malvorecore test_detect.cpp)
 target_link_libraries(test_detect PRIVATE testsupport)
 
 malvore_add_test(test_open test_open.cpp)
