@@ -1,12 +1,14 @@
 #include "imagebuilder.h"
 #include "mainwindow.h"
 #include "views/hexview.h"
+#include "views/palette.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -440,6 +442,39 @@ private slots:
         // The blank lines after a sector keep the paper.
         view->scrollToLine(18 * missing + 16);
         QCOMPARE(shot().pixel(textEnd - 3, middle), paper);
+    }
+
+    void suspectSectorsHaveATintOfTheirOwn()
+    {
+        // A data error: read, but suspect. Spaces leave the character column
+        // free of ink.
+        ImageBuilder image = uniformImage(1, 1, QByteArray(256, ' '));
+        image.sector(0, 0, 9)->st1 = 0x20;
+        image.sector(0, 0, 9)->st2 = 0x20;
+        image.removeSector(0, 0, 6);
+        open({writeImage(QStringLiteral("suspect.dsk"), image.edsk())});
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        HexView *view = hexView();
+        QMap<SectorState, int> sectorOf;
+        for (int sector = 0; sector < 16; ++sector)
+            sectorOf.insert(view->sectorState(sector), sector);
+        QCOMPARE(sectorOf.size(), 3);
+        QCOMPARE(mapCell(0)->data(SectorMapRole).toByteArray().indexOf('\0'), sectorOf.value(SectorState::Missing));
+
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        const int x = HexView::margin + QFontMetrics(view->font()).horizontalAdvance(line(0))
+                      - view->horizontalScrollBar()->value() - 3;
+        auto painted = [&](SectorState state) {
+            const int shown = 18 * sectorOf.value(state) + 4;
+            view->scrollToLine(shown);
+            const int y = HexView::margin + shown * view->lineHeight() - view->verticalScrollBar()->value();
+            return shot().pixel(x, y + view->lineHeight() / 2);
+        };
+        const QRgb suspect = painted(SectorState::Suspect);
+        QCOMPARE(suspect, onPaper(sectorLook(SectorState::Suspect).hexTint));
+        QVERIFY(suspect != painted(SectorState::Good));
+        QVERIFY(suspect != painted(SectorState::Missing));
+        QVERIFY(suspect != onPaper(Qt::transparent));
     }
 };
 

@@ -1,6 +1,8 @@
+#include "damageddisk.h"
 #include "mainwindow.h"
 #include "rescuetestutil.h"
 #include "views/hexview.h"
+#include "views/palette.h"
 #include "views/sectormapview.h"
 
 #include <QAction>
@@ -10,11 +12,14 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSet>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QToolBox>
 #include <QToolTip>
 
@@ -50,11 +55,11 @@ ImageRow threeStates()
     row.name = "states";
     row.tracks = 3;
     row.sides = 1;
-    row.map = QByteArray(48, char(1));
-    row.states = QByteArray(48, char(SectorState::Good));
-    row.states[16] = char(SectorState::Suspect);
-    row.map[32] = 0;
-    row.states[32] = char(SectorState::Missing);
+    row.sectors = SectorTable(48);
+    for (int i = 0; i < 48; ++i)
+        row.sectors.setRead(i, SectorState::Good, 1, 1);
+    row.sectors.setRead(16, SectorState::Suspect, 1, 1);
+    row.sectors.setRead(32, SectorState::Missing, 0, 0);
     return row;
 }
 
@@ -196,6 +201,78 @@ private slots:
         QVERIFY(qGray(centre) > 200);
         QVERIFY(qGray(edge) < 150);
         QVERIFY(!coloursIn(picture, suspect).contains(*coloursIn(picture, good).begin()));
+    }
+
+    // The table's map picture and the sector map page draw each state in
+    // the colours of the palette.
+    void picturesTakeThePalettesColours_data()
+    {
+        QTest::addColumn<int>("logical");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QRect>("mark"); // in the map picture: track 1, one side
+        QTest::newRow("good") << 16 << int(SectorState::Good) << QRect(2, 2, 2, 2);
+        QTest::newRow("suspect") << 17 << int(SectorState::Suspect) << QRect(2, 4, 2, 2);
+        QTest::newRow("missing") << 18 << int(SectorState::Missing) << QRect(2, 6, 2, 2);
+    }
+
+    void picturesTakeThePalettesColours()
+    {
+        QFETCH(int, logical);
+        QFETCH(int, state);
+        QFETCH(QRect, mark);
+        DamagedDisk disk;
+        disk.crcError(17);
+        disk.remove(18);
+        Shown w(image("palette.dsk", disk.image.edsk()));
+        w.window.setSalvage(true); // the map picture shows suspect sectors in salvage mode only
+        QSettings().remove("malvore/salvage");
+        w.toolBox->setCurrentIndex(SectorMapPage);
+        QCOMPARE(int(w.map->state(logical)), state);
+
+        const QVariant icon = w.window.findChild<QTableWidget *>("dskList")->item(0, 3)->data(Qt::DecorationRole);
+        const QImage picture = icon.value<QPixmap>().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage page = w.map->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect cell = w.map->cellRect(logical).adjusted(0, 0, -1, -1);
+        const SectorLook &look = sectorLook(SectorState(state));
+        QSet<QRgb> wanted{look.colour.rgb()};
+        if (look.pattern == SectorLook::Hatch)
+            wanted << look.patternColour.rgb();
+        QVERIFY(coloursIn(picture, mark).contains(wanted));
+        QVERIFY(coloursIn(page, cell).contains(wanted));
+    }
+
+    // Warnings and errors stand out in the log by the colour of their text.
+    void logKindsDifferInColour_data()
+    {
+        QTest::addColumn<LogEntry>("entry");
+        QTest::newRow("warning") << LogEntry::warning().text("careful ").strong("NAME");
+        QTest::newRow("error") << LogEntry::error().text("broken").lineBreak().text("second line");
+    }
+
+    void logKindsDifferInColour()
+    {
+        QFETCH(LogEntry, entry);
+        MainWindow window;
+        window.logEntry(LogEntry::info().text("plain"));
+        window.logEntry(entry);
+        window.logEntry(LogEntry::info().text("plain again"));
+        const QTextDocument *log = window.findChild<QTextEdit *>("log")->document();
+        QCOMPARE(log->blockCount(), 4);
+        auto coloursOf = [log](int block) {
+            QSet<QRgb> colours;
+            for (auto it = log->findBlockByNumber(block).begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                colours << (format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color().rgb()
+                                                                              : QRgb(0));
+            }
+            return colours;
+        };
+        const QColor colour = logKindColour(entry.kind);
+        QVERIFY(colour.isValid());
+        QCOMPARE(coloursOf(1), QSet<QRgb>{0});
+        QCOMPARE(coloursOf(2), QSet<QRgb>{colour.rgb()});
+        QCOMPARE(coloursOf(3), QSet<QRgb>{0});
+        QVERIFY(logKindColour(LogEntry::Kind::Warning) != logKindColour(LogEntry::Kind::Error));
     }
 
     void clickShowsTheSectorInTheHexView_data()

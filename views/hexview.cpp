@@ -1,5 +1,7 @@
 #include "hexview.h"
 
+#include "palette.h"
+
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -7,8 +9,8 @@
 
 #include <limits>
 
-const QColor goodSectorColour(64, 255, 64, 16);
-const QColor badSectorColour(255, 128, 128, 32);
+const QColor goodSectorColour = sectorLook(SectorState::Good).hexTint;
+const QColor badSectorColour = sectorLook(SectorState::Missing).hexTint;
 
 namespace {
 constexpr int sectorSize = 256;
@@ -61,10 +63,11 @@ HexView::HexView(QWidget *parent)
     measure();
 }
 
-void HexView::setData(const QByteArray &data, const QByteArray &map)
+void HexView::setData(const QByteArray &data, const QByteArray &map, const QVector<SectorState> &states)
 {
     this->data = data;
     this->map = map;
+    this->states = states;
     measure();
     verticalScrollBar()->setValue(0);
 }
@@ -95,7 +98,15 @@ QColor HexView::lineBackground(int line) const
 {
     if (!isDumpLine(line))
         return QColor();
-    return map.at(line / linesPerSector) != 0 ? goodSectorColour : badSectorColour;
+    return sectorLook(sectorState(line / linesPerSector)).hexTint;
+}
+
+SectorState HexView::sectorState(int sector) const
+{
+    if (sector < 0 || sector >= map.size() || map.at(sector) == 0)
+        return SectorState::Missing;
+    return states.value(sector, SectorState::Good) == SectorState::Suspect ? SectorState::Suspect
+                                                                           : SectorState::Good;
 }
 
 QString HexView::toPlainText() const
@@ -197,7 +208,15 @@ void HexView::keyPressEvent(QKeyEvent *event)
         QAbstractScrollArea::keyPressEvent(event);
 }
 
-void fillHexView(HexView *view, const QByteArray &data, const QByteArray &map)
+void fillHexView(HexView *view, const QByteArray &data, const QByteArray &map, const QVector<SectorState> &states)
 {
-    view->setData(data, map);
+    view->setData(data, map, states);
+}
+
+QVector<SectorState> sectorStates(const ImageRow &row)
+{
+    QVector<SectorState> states(row.sectorCount());
+    for (int i = 0; i < states.size(); ++i)
+        states[i] = row.state(i);
+    return states;
 }

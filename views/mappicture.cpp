@@ -2,6 +2,7 @@
 
 #include "disk/geometry.h"
 #include "imagelist/imagerow.h"
+#include "palette.h"
 
 #include <QPainter>
 
@@ -16,7 +17,7 @@ QImage emptyMapPicture(int tracks)
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(0, 2, 84, 30);
     const int width = tracks <= 49 ? 2 * tracks : tracks;
-    painter.fillRect(QRect(0, 2, width, 32), Qt::green);
+    painter.fillRect(QRect(0, 2, width, 32), sectorLook(SectorState::Good).colour);
     return picture;
 }
 
@@ -25,25 +26,19 @@ QRect markOf(int walkedSides, int track, int side, int position)
     return walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2) : QRect(track, 2 + 16 * side + position, 1, 1);
 }
 
-void markMissing(QImage &picture, int walkedSides, int track, int side, int position)
-{
-    const QRgb red = qRgb(255, 0, 0);
-    const QRect visible = markOf(walkedSides, track, side, position).intersected(picture.rect());
-    for (int y = visible.top(); y <= visible.bottom(); ++y)
-        for (int x = visible.left(); x <= visible.right(); ++x)
-            picture.setPixel(x, y, red);
-}
-
-// Suspect sectors: amber and black in a checker pattern, so they differ
+// The marks are one or two pixels wide: a missing sector is its colour
+// alone, too small for a cross; a suspect one is its colour and its
+// pattern colour in a checker, the hatch at its finest, so that it differs
 // from good and missing ones in brightness and texture, not in hue alone.
-void markSuspect(QImage &picture, int walkedSides, int track, int side, int position)
+void mark(QImage &picture, const QRect &place, SectorState state)
 {
-    const QRgb amber = qRgb(255, 191, 0);
-    const QRgb black = qRgb(0, 0, 0);
-    const QRect visible = markOf(walkedSides, track, side, position).intersected(picture.rect());
+    const SectorLook &look = sectorLook(state);
+    const QRgb colour = look.colour.rgb();
+    const QRgb pattern = look.pattern == SectorLook::Hatch ? look.patternColour.rgb() : colour;
+    const QRect visible = place.intersected(picture.rect());
     for (int y = visible.top(); y <= visible.bottom(); ++y)
         for (int x = visible.left(); x <= visible.right(); ++x)
-            picture.setPixel(x, y, (x + y) % 2 == 0 ? amber : black);
+            picture.setPixel(x, y, (x + y) % 2 == 0 ? colour : pattern);
 }
 
 } // namespace
@@ -59,10 +54,10 @@ QImage mapPicture(const ImageRow &row)
         const int track = logical / perTrack;
         const int side = (logical / geometry::sectorsPerSide) % walked;
         const int position = logical % geometry::sectorsPerSide;
-        if (row.state(logical) == SectorState::Missing)
-            markMissing(picture, walked, track, side, position);
-        else if (row.salvage && row.state(logical) == SectorState::Suspect)
-            markSuspect(picture, walked, track, side, position);
+        const SectorState state = row.state(logical);
+        // Suspect sectors count as such only for a row read in salvage mode.
+        if (state == SectorState::Missing || (row.salvage && state == SectorState::Suspect))
+            mark(picture, markOf(walked, track, side, position), state);
     }
     return picture;
 }

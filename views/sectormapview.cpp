@@ -3,6 +3,7 @@
 #include "disk/formatdetect.h"
 #include "disk/geometry.h"
 #include "logrender.h"
+#include "palette.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -15,12 +16,6 @@ constexpr int spacing = 6;
 constexpr int smallestCell = 6;
 constexpr int largestCell = 40;
 constexpr int perSide = geometry::sectorsPerSide;
-
-const QColor goodFill(46, 160, 67);
-const QColor suspectFill(255, 176, 0);
-const QColor suspectHatch(96, 64, 0);
-const QColor missingFill(204, 32, 32);
-const QColor missingCross(255, 255, 255);
 } // namespace
 
 SectorMapView::SectorMapView(QWidget *parent)
@@ -188,27 +183,7 @@ void SectorMapView::paintCell(QPainter &painter, const QRect &cell, SectorState 
 {
     // A one-pixel gap keeps neighbouring cells of one state apart.
     const QRect box = cell.width() > 4 && cell.height() > 4 ? cell.adjusted(0, 0, -1, -1) : cell;
-    switch (state) {
-    case SectorState::Good:
-        painter.fillRect(box, goodFill);
-        break;
-    case SectorState::Suspect:
-        painter.fillRect(box, suspectFill);
-        painter.fillRect(box, QBrush(suspectHatch, Qt::BDiagPattern));
-        break;
-    case SectorState::Missing: {
-        painter.fillRect(box, missingFill);
-        const int inset = qMax(1, qMin(box.width(), box.height()) / 6);
-        const QRect cross = box.adjusted(inset, inset, -inset, -inset);
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(QPen(missingCross, qMax(1.0, qMin(box.width(), box.height()) / 8.0)));
-        painter.drawLine(cross.topLeft(), cross.bottomRight());
-        painter.drawLine(cross.topRight(), cross.bottomLeft());
-        painter.restore();
-        break;
-    }
-    }
+    paintSector(painter, box, state);
 }
 
 void SectorMapView::paintLegend(QPainter &painter, const QRect &area) const

@@ -8,7 +8,7 @@
 // Every sector of one image as a grid large enough to read: one column per
 // track, one row per sector of a side, the sides one below the other, and a
 // legend. Good, suspect and missing sectors differ in pattern as well as in
-// colour: good is plain green, suspect amber with a diagonal hatch, missing
+// colour (sectorLook() of the palette): good is plain green, suspect amber with a diagonal hatch, missing
 // red with a cross. A tooltip tells a sector's place, state and file; a
 // click reports the sector.
 class SectorMapView : public QWidget

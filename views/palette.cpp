@@ -1,0 +1,60 @@
+#include "palette.h"
+
+#include <QPainter>
+
+const SectorLook &sectorLook(SectorState state)
+{
+    // Built on first use: other files' constants may ask for it while the
+    // program's globals are still being set up.
+    static const SectorLook missing{QColor(255, 0, 0), SectorLook::Cross, QColor(255, 255, 255),
+                                    QColor(255, 128, 128, 32)};
+    static const SectorLook good{QColor(0, 255, 0), SectorLook::Plain, QColor(), QColor(64, 255, 64, 16)};
+    static const SectorLook suspect{QColor(255, 191, 0), SectorLook::Hatch, QColor(0, 0, 0),
+                                    QColor(255, 191, 0, 40)};
+    switch (state) {
+    case SectorState::Good:
+        return good;
+    case SectorState::Suspect:
+        return suspect;
+    case SectorState::Missing:
+        break;
+    }
+    return missing;
+}
+
+void paintSector(QPainter &painter, const QRect &box, SectorState state)
+{
+    const SectorLook &look = sectorLook(state);
+    painter.fillRect(box, look.colour);
+    switch (look.pattern) {
+    case SectorLook::Plain:
+        break;
+    case SectorLook::Hatch:
+        painter.fillRect(box, QBrush(look.patternColour, Qt::BDiagPattern));
+        break;
+    case SectorLook::Cross: {
+        const int inset = qMax(1, qMin(box.width(), box.height()) / 6);
+        const QRect cross = box.adjusted(inset, inset, -inset, -inset);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(QPen(look.patternColour, qMax(1.0, qMin(box.width(), box.height()) / 8.0)));
+        painter.drawLine(cross.topLeft(), cross.bottomRight());
+        painter.drawLine(cross.topRight(), cross.bottomLeft());
+        painter.restore();
+        break;
+    }
+    }
+}
+
+QColor logKindColour(LogEntry::Kind kind)
+{
+    switch (kind) {
+    case LogEntry::Kind::Warning:
+        return QColor(138, 90, 0); // a dark amber, readable on white
+    case LogEntry::Kind::Error:
+        return QColor(192, 0, 0);
+    case LogEntry::Kind::Info:
+        break;
+    }
+    return QColor();
+}

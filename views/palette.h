@@ -1,0 +1,39 @@
+#pragma once
+
+#include "disk/logentry.h"
+#include "imagelist/imagerow.h"
+
+#include <QColor>
+
+class QPainter;
+class QRect;
+
+// How a sector state looks wherever sectors are drawn: the table's map
+// picture, the sector map page and the hex view. Good, suspect and missing
+// sectors differ in pattern as well as in colour, so that they can be told
+// apart without telling green from red.
+struct SectorLook
+{
+    enum Pattern {
+        Plain, // the colour alone
+        Hatch, // diagonal lines of the pattern colour over the colour
+        Cross, // a cross of the pattern colour over the colour
+    };
+
+    QColor colour;
+    Pattern pattern = Plain;
+    QColor patternColour;
+    // The faint background of the sector's lines in the hex view.
+    QColor hexTint;
+};
+
+const SectorLook &sectorLook(SectorState state);
+
+// One sector of state filling box: its colour, then its pattern. For boxes
+// of at least a few pixels; the map picture sets its one- and two-pixel
+// marks itself.
+void paintSector(QPainter &painter, const QRect &box, SectorState state);
+
+// The colour of a log entry's text in the window; invalid for information,
+// which keeps the text colour of the log.
+QColor logKindColour(LogEntry::Kind kind);
