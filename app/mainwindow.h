@@ -42,9 +42,6 @@ public:
     static constexpr int recentFileCount = 10;
     // A Save of more images than this shows its progress and can be cancelled.
     static constexpr int progressAboveImages = 3;
-    // Threads a Save converts on; 0: one per core.
-    int saveJobs = 0;
-
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -58,6 +55,8 @@ public:
     void addImages(const QStringList &paths);
     // Converts one table row into its image folder below the output root.
     ConversionReport convertImage(int row);
+    // Threads a Save converts on; 0: one per core.
+    void setSaveJobs(int jobs) { saveJobs = jobs; }
 
     void updateHexView();
     void updateGfxView(int shift, bool keep);
@@ -166,6 +165,7 @@ private:
     QFont spectrumFont;
     QString lastDir;
     RescueSession *session = nullptr;
+    int saveJobs = 0;
     SalvageController *salvageCommands = nullptr;
     QTableWidgetItem selectedImage;
     QGraphicsScene *scene = nullptr;

@@ -46,7 +46,15 @@ LogEntry cpmRefusal()
 RescueSession::RescueSession(LogSink log, QObject *parent)
     : QObject(parent)
     , sink(std::move(log))
+    , reader(new libdsk(this))
 {
+    connect(reader, &libdsk::message, this, [this](const LogEntry &entry) { report(entry); });
+}
+
+void RescueSession::reportRead(const QVector<LogEntry> &entries)
+{
+    for (const LogEntry &entry : entries)
+        emit reader->message(entry);
 }
 
 void RescueSession::report(const LogEntry &entry)
@@ -72,7 +80,7 @@ LoadResult RescueSession::loadQuietly(const QString &path) const
 LoadResult RescueSession::load(const QString &path)
 {
     LoadResult result = loadQuietly(path);
-    reportAll(result.entries);
+    reportRead(result.entries);
     return result;
 }
 
@@ -80,14 +88,14 @@ LoadResult RescueSession::loadData(const QByteArray &bytes, const QString &name)
 {
     const ReadOptions read{rescueOptions.salvage, 1};
     LoadResult result = resultOf(loadImageData(bytes, name, read), rescueOptions.salvage);
-    reportAll(result.entries);
+    reportRead(result.entries);
     return result;
 }
 
 LoadResult RescueSession::merge(const QStringList &paths)
 {
     LoadResult result = mergeQuietly(paths);
-    reportAll(result.entries);
+    reportRead(result.entries);
     return result;
 }
 
@@ -315,7 +323,17 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
         if (options.fetched)
             options.fetched(i, loaded);
         if (loaded.status == LoadResult::Status::Accepted && !cancelled) {
-            board.waitFor([&]() { return unfinishedConversions() < inFlight; }, progress, cancelled);
+            // The window reports each image as it ends and starts no more
+            // conversions than there are threads, so Cancel stops the images
+            // not yet begun; the batch holds its entries and keeps the pool fed.
+            const int converting = options.loadsFirst ? inFlight : pool.maxThreadCount();
+            board.waitFor([&]() { return unfinishedConversions() < converting; }, progress, cancelled);
+            if (!options.loadsFirst)
+                reportConverted(false);
+            if (cancelled) {
+                board.images[size_t(i)] = SaveSlot();
+                break;
+            }
             SaveSlot &slot = board.images[size_t(i)];
             const ConversionOptions conversion = conversionOptions(slot.loaded.row, options.outputRoot, slot.entries);
             slot.converting = true;

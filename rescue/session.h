@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion.h"
+#include "disk/libdsk.h"
 #include "disk/logentry.h"
 #include "disk/physicaldisk.h"
 #include "imagelist/imagerow.h"
@@ -140,11 +141,14 @@ public:
 private:
     void report(const LogEntry &entry);
     void reportAll(const QVector<LogEntry> &entries);
+    // A load's entries reach the log through the reader's message signal.
+    void reportRead(const QVector<LogEntry> &entries);
     QString claimFolder(const QString &wanted, QVector<LogEntry> &entries);
     ConversionOptions conversionOptions(const ImageRow &row, const QString &outputRoot, QVector<LogEntry> &entries);
 
     LogSink sink;
     RescueOptions rescueOptions;
+    libdsk *reader;
     QThreadPool pool;
     QSet<QString> claimedFolders; // image folders of this run
 };

@@ -432,6 +432,8 @@ private slots:
     {
         QTemporaryDir output;
         MainWindow window;
+        // On one thread no other image is under way when Cancel is pressed.
+        window.setSaveJobs(1);
         window.setOutputRoot(output.path());
         QStringList paths = fourSamples();
         paths << image("blank.dsk");
