@@ -566,6 +566,19 @@ private slots:
         QCOMPARE(reread.out, QString(held.out).replace("tree-batch", "tree-reread"));
         QCOMPARE(reread.status, held.status);
 
+        // One thread or four: the same tree, log, problems and status.
+        for (int jobs : {1, 4}) {
+            options.mode.jobs = jobs;
+            options.outputRoot = freshFolder(QStringLiteral("tree-jobs%1").arg(jobs));
+            const InProcessRun threaded = runInProcess(options);
+            QCOMPARE(treeOf(options.outputRoot), expected);
+            const QString root = QStringLiteral("tree-jobs%1").arg(jobs);
+            QCOMPARE(threaded.out, QString(held.out).replace("tree-batch", root));
+            QCOMPARE(threaded.err, QString(held.err).replace("tree-batch", root));
+            QCOMPARE(threaded.status, held.status);
+        }
+        options.mode.jobs = 0;
+
         // The appends are the window's: the same document results.
         QTextEdit replay;
         for (const QString &line : linesOf(held.out))

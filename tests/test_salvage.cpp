@@ -192,6 +192,10 @@ private slots:
         QTest::newRow("suspect majority by byte") << QList<int>{2, 2, 2} << QList<QByteArray>{"ab", "cb", "cd"} << 2 << QByteArray("cb") << 1 << false;
         QTest::newRow("missing everywhere") << QList<int>{0, 0} << QList<QByteArray>{"", ""} << 0 << QByteArray() << 0 << false;
         QTest::newRow("missing and suspect") << QList<int>{0, 2} << QList<QByteArray>{"", "S"} << 2 << QByteArray("S") << 2 << false;
+        // No good copy and the suspect copies tie byte by byte: the earliest
+        // suspect read's value, credited to it.
+        QTest::newRow("suspect copies tie") << QList<int>{0, 2, 2} << QList<QByteArray>{"", "AB", "CD"} << 2 << QByteArray("AB") << 2 << false;
+        QTest::newRow("suspect tie, then a third") << QList<int>{2, 2, 2} << QList<QByteArray>{"AB", "CD", "CB"} << 2 << QByteArray("CB") << 1 << false;
     }
 
     void mergePrecedence()
@@ -213,6 +217,25 @@ private slots:
         QTEST(merged.sectors.supplier(0), "supplier");
         QTEST(!log.filter("good reads disagree").isEmpty(), "conflict");
         QVERIFY(log.last().startsWith(QStringLiteral("Merged %1 reads: ").arg(states.size())));
+    }
+
+    // Hundreds of reads: the one good read is credited by its own number,
+    // in the merge and in the sector report.
+    void manyReadsCreditTheRightRead()
+    {
+        QVector<PhysicalDisk> reads;
+        QStringList names;
+        for (int r = 1; r <= 300; ++r) {
+            reads << oneSector(r == 300 ? 1 : 0, r == 300 ? "LAST" : "");
+            names << QStringLiteral("read%1").arg(r);
+        }
+        const PhysicalDisk merged = mergeReads(reads, names, [](const LogEntry &) {});
+        QCOMPARE(merged.sectors.supplier(0), 300);
+        ImageRow row = buildImageRow(merged, "many", 0, DiskFormat::TosA4, true);
+        row.reads = names;
+        ConversionReport report;
+        const QStringList csv = QString::fromUtf8(sectorsCsv(row, report)).split("\r\n");
+        QCOMPARE(csv.value(1), QString("0,0,0,0,good,1,read300,"));
     }
 
     // A read of fewer tracks supplies nothing for the tracks it lacks.
