@@ -179,18 +179,33 @@ void MainWindow::logEntry(const LogEntry &entry)
     // log that holds text, and fills the empty first one otherwise.
     const int start = log->isEmpty() ? 0 : log->characterCount();
     appendLog(logEntryHtml(entry));
+    // The last mark ended where the log did: the append grew it; it ends
+    // where its own entry ended.
+    bool marksChanged = false;
+    if (!logMarks.isEmpty() && logMarks.last().cursor.selectionEnd() != lastMarkEnd) {
+        QTextCursor &cursor = logMarks.last().cursor;
+        const int markStart = cursor.selectionStart();
+        cursor.setPosition(markStart);
+        cursor.setPosition(lastMarkEnd, QTextCursor::KeepAnchor);
+        marksChanged = true;
+    }
     // Warnings and errors (a write failure among them) stand out by the
-    // colour of their text; information keeps the log's own. The colour is
-    // set on the text as appended, so the text stays as it would be without.
+    // colour of their text; information keeps the log's own. The colour lies
+    // over the text as an extra selection, not in it: the log's document is
+    // exactly what the entries' HTML makes, as the batch tool prints it.
     const QColor colour = logKindColour(entry.kind);
-    if (!colour.isValid())
-        return;
-    QTextCursor cursor(log);
-    cursor.setPosition(start);
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    QTextCharFormat format;
-    format.setForeground(colour);
-    cursor.mergeCharFormat(format);
+    if (colour.isValid()) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(log);
+        mark.cursor.setPosition(start);
+        mark.cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        mark.format.setForeground(colour);
+        lastMarkEnd = mark.cursor.selectionEnd();
+        logMarks.append(mark);
+        marksChanged = true;
+    }
+    if (marksChanged)
+        ui->log->setExtraSelections(logMarks);
 }
 
 bool MainWindow::event(QEvent *event)
@@ -277,6 +292,8 @@ void MainWindow::openImages(const QStringList &paths)
         return;
     clearList();
     ui->log->clear();
+    logMarks.clear();
+    ui->log->setExtraSelections(logMarks);
     const QTableWidgetItem *first = loadImages(paths);
     if (first)
         selectedImage = *first;

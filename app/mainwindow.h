@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QStringList>
 #include <QTableWidgetItem>
+#include <QTextEdit>
 
 #include "disk/logentry.h"
 #include "imagelist/imagerow.h"
@@ -165,6 +166,8 @@ private:
     QFont spectrumFont;
     QString lastDir;
     RescueSession *session = nullptr;
+    QList<QTextEdit::ExtraSelection> logMarks; // the colours of warnings and errors
+    int lastMarkEnd = 0;
     int saveJobs = 0;
     SalvageController *salvageCommands = nullptr;
     QTableWidgetItem selectedImage;

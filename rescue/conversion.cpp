@@ -56,7 +56,7 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
     OutputWriter out(log);
     out.setDryRun(options.dryRun);
     const QString folderName = options.folderName.isEmpty() ? safeImageName(row.name) : options.folderName;
-    RescueState state{row.sectors, options.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), out, log};
+    RescueState state(row.sectors, options.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), out, log);
     report.folder = state.folder;
     state.salvage = row.salvage;
     const bool details = options.collectDetails || options.writeReport;

@@ -13,6 +13,14 @@ class libtap;
 // the lost-block scan: the claims the one makes are what the other reads.
 struct RescueState
 {
+    RescueState(const SectorTable &sectors, const QString &folder, OutputWriter &out, LogSink log)
+        : sectors(sectors)
+        , folder(folder)
+        , out(out)
+        , log(std::move(log))
+    {
+    }
+
     SectorTable sectors; // working copy of the row's sectors: owners are filled in
     QString folder;      // image folder, ending in '/'
     OutputWriter &out;

@@ -256,15 +256,23 @@ private slots:
         window.logEntry(LogEntry::info().text("plain"));
         window.logEntry(entry);
         window.logEntry(LogEntry::info().text("plain again"));
-        const QTextDocument *log = window.findChild<QTextEdit *>("log")->document();
+        const QTextEdit *edit = window.findChild<QTextEdit *>("log");
+        const QTextDocument *log = edit->document();
         QCOMPARE(log->blockCount(), 4);
-        auto coloursOf = [log](int block) {
+        // The colour lies over the text of the entry's blocks, not in them.
+        auto coloursOf = [log, edit](int block) {
             QSet<QRgb> colours;
-            for (auto it = log->findBlockByNumber(block).begin(); !it.atEnd(); ++it) {
-                const QTextCharFormat format = it.fragment().charFormat();
-                colours << (format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color().rgb()
-                                                                              : QRgb(0));
+            const QTextBlock text = log->findBlockByNumber(block);
+            for (int at = text.position(); at < text.position() + text.length() - 1; ++at) {
+                QRgb colour = 0;
+                for (const QTextEdit::ExtraSelection &mark : edit->extraSelections())
+                    if (mark.cursor.selectionStart() <= at && at < mark.cursor.selectionEnd())
+                        colour = mark.format.foreground().color().rgb();
+                colours << colour;
             }
+            for (auto it = text.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().hasProperty(QTextFormat::ForegroundBrush))
+                    colours << QRgb(1); // a colour inside the document itself
             return colours;
         };
         const QColor colour = logKindColour(entry.kind);

@@ -372,13 +372,7 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <source>%n file(s) rescued into %1</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n damaged</source>
+        <source>%n file(s) rescued into %1, %2 damaged</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>

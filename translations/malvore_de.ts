@@ -406,17 +406,10 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <translation>Abbrechen</translation>
     </message>
     <message numerus="yes">
-        <source>%n file(s) rescued into %1</source>
+        <source>%n file(s) rescued into %1, %2 damaged</source>
         <translation>
-            <numerusform>%n Datei nach %1 gerettet</numerusform>
-            <numerusform>%n Dateien nach %1 gerettet</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n damaged</source>
-        <translation>
-            <numerusform>%n beschädigt</numerusform>
-            <numerusform>%n beschädigt</numerusform>
+            <numerusform>%n Datei nach %1 gerettet, %2 beschädigt</numerusform>
+            <numerusform>%n Dateien nach %1 gerettet, %2 beschädigt</numerusform>
         </translation>
     </message>
     <message>
