@@ -60,7 +60,7 @@ QTableWidgetItem *numberItem(int value)
 
 ImageRow rowOfMapItem(const QTableWidgetItem &map)
 {
-    return map.data(ImageRowRole).value<ImageRow>();
+    return map.data(MainWindow::ImageRowRole).value<ImageRow>();
 }
 
 // A number as typed into the Go to field: decimal, or hexadecimal with

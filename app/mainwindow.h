@@ -22,27 +22,29 @@ namespace Ui {
 class MainWindow;
 }
 
-// Item data roles of the table's "Map" cell: the row's sector data and
-// status map, and the rest of its ImageRow (name, geometry, format).
-enum ImageDataRole {
-    SectorDataRole = Qt::UserRole,
-    SectorMapRole = Qt::UserRole + 1,
-    ImageRowRole = Qt::UserRole + 2,
-    PhysicalDiskRole = Qt::UserRole + 3, // salvaged and merged rows: the disk by place
-};
-
-// The pages of the tool box, in order.
-enum ToolPage { LogPage = 0, HexPage = 1, GfxPage = 2, SectorMapPage = 3 };
 
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    // Item data roles of the table's "Map" cell: the row's sector data and
+    // status map, and the rest of its ImageRow (name, geometry, format).
+    enum ImageDataRole {
+        SectorDataRole = Qt::UserRole,
+        SectorMapRole = Qt::UserRole + 1,
+        ImageRowRole = Qt::UserRole + 2,
+        PhysicalDiskRole = Qt::UserRole + 3, // salvaged and merged rows: the disk by place
+    };
+
+    // The pages of the tool box, in order.
+    enum ToolPage { LogPage = 0, HexPage = 1, GfxPage = 2, SectorMapPage = 3 };
+
     // At most this many files in the Open recent menu.
     static constexpr int recentFileCount = 10;
     // A Save of more images than this shows its progress and can be cancelled.
     static constexpr int progressAboveImages = 3;
+
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 

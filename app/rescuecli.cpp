@@ -368,7 +368,7 @@ int runBatchRescue(const BatchOptions &options, QTextStream &out, QTextStream &e
     BatchLog log(options.logFormat, options.quiet, out, err);
     runBatch(options.images, options.outputRoot, log, options.mode);
     out.flush();
-    return log.errors() > 0 ? BatchSomeFailed : BatchAllRescued;
+    return log.errors() > 0 ? int(BatchStatus::SomeFailed) : int(BatchStatus::AllRescued);
 }
 
 int batchRescueMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -378,16 +378,16 @@ int batchRescueMain(const QStringList &arguments, QTextStream &out, QTextStream 
     case ParsedArguments::ShowHelp:
         out << batchUsage();
         out.flush();
-        return BatchAllRescued;
+        return int(BatchStatus::AllRescued);
     case ParsedArguments::ShowVersion:
         out << batchVersion() << '\n';
         out.flush();
-        return BatchAllRescued;
+        return int(BatchStatus::AllRescued);
     case ParsedArguments::UsageError:
         out.flush();
         err << programName << ": " << parsed.error << '\n' << batchUsage();
         err.flush();
-        return BatchUsageError;
+        return int(BatchStatus::UsageError);
     case ParsedArguments::Rescue:
         break;
     }

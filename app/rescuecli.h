@@ -67,7 +67,7 @@ private:
 };
 
 // Exit statuses of the batch tool.
-enum BatchStatus { BatchAllRescued = 0, BatchSomeFailed = 1, BatchUsageError = 2 };
+enum class BatchStatus { AllRescued = 0, SomeFailed = 1, UsageError = 2 };
 
 // Rescues options.images into options.outputRoot; the result is a BatchStatus.
 int runBatchRescue(const BatchOptions &options, QTextStream &out, QTextStream &err);

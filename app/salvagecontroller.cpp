@@ -75,7 +75,7 @@ void SalvageController::updateActions()
 {
     const QTableWidgetItem *map = list->item(list->currentRow(), mapColumn);
     const bool selected = map != nullptr;
-    bestImageAction->setEnabled(selected && map->data(PhysicalDiskRole).isValid());
+    bestImageAction->setEnabled(selected && map->data(MainWindow::PhysicalDiskRole).isValid());
     reportAction->setEnabled(selected);
     mergeAction->setEnabled(list->selectionModel()->selectedRows().size() >= 2);
 }
@@ -125,7 +125,7 @@ void SalvageController::reloadRows()
             row.name = QStringLiteral("%1-merged").arg(row.name);
         QTableWidgetItem *map = window->addImageRow(row);
         if (salvaging() || files.size() > 1)
-            map->setData(PhysicalDiskRole, QVariant::fromValue(result.physical));
+            map->setData(MainWindow::PhysicalDiskRole, QVariant::fromValue(result.physical));
     }
     if (list->rowCount() > 0)
         list->setCurrentCell(qMin(current, list->rowCount() - 1), 0);
@@ -159,7 +159,7 @@ bool SalvageController::mergeSelectedRows()
     ImageRow row = result.row;
     row.name = QStringLiteral("%1-merged").arg(row.name);
     QTableWidgetItem *map = window->addImageRow(row);
-    map->setData(PhysicalDiskRole, QVariant::fromValue(result.physical));
+    map->setData(MainWindow::PhysicalDiskRole, QVariant::fromValue(result.physical));
     list->setCurrentCell(map->row(), 0);
     return true;
 }
@@ -167,10 +167,10 @@ bool SalvageController::mergeSelectedRows()
 bool SalvageController::saveBestImage(const QString &path)
 {
     const QTableWidgetItem *map = list->item(list->currentRow(), mapColumn);
-    if (!map || !map->data(PhysicalDiskRole).isValid())
+    if (!map || !map->data(MainWindow::PhysicalDiskRole).isValid())
         return false;
     LogEntry::WriteFailure failure;
-    if (!session->writeBestImage(map->data(PhysicalDiskRole).value<PhysicalDisk>(), path, &failure)) {
+    if (!session->writeBestImage(map->data(MainWindow::PhysicalDiskRole).value<PhysicalDisk>(), path, &failure)) {
         window->reportWriteFailures({failure});
         return false;
     }

@@ -135,7 +135,7 @@ private:
     QLabel *shiftLabel() { return window->findChild<QLabel *>(QStringLiteral("gfxValue")); }
     QFont spectrumFont() { return window->findChild<HexView *>(QStringLiteral("hexView"))->font(); }
 
-    QByteArray imageData(int row = 0) { return table()->item(row, 3)->data(SectorDataRole).toByteArray(); }
+    QByteArray imageData(int row = 0) { return table()->item(row, 3)->data(MainWindow::SectorDataRole).toByteArray(); }
 
     QGraphicsItem *picture()
     {
@@ -241,8 +241,8 @@ private:
     void keepFirstSectorOnly()
     {
         QTableWidgetItem *map = table()->item(table()->currentRow(), 3);
-        map->setData(SectorDataRole, map->data(SectorDataRole).toByteArray().left(256));
-        map->setData(SectorMapRole, QByteArray(1, char(1)));
+        map->setData(MainWindow::SectorDataRole, map->data(MainWindow::SectorDataRole).toByteArray().left(256));
+        map->setData(MainWindow::SectorMapRole, QByteArray(1, char(1)));
         table()->clearSelection();
         table()->selectRow(table()->currentRow());
     }

@@ -209,7 +209,7 @@ private slots:
         for (int i = 0; i < 256; ++i)
             sector[i] = char((i * 37 + 11) & 0xFF);
         openOne(uniformImage(1, 1, sector));
-        const QByteArray data = mapCell(0)->data(SectorDataRole).toByteArray();
+        const QByteArray data = mapCell(0)->data(MainWindow::SectorDataRole).toByteArray();
         QCOMPARE(data.size(), 16 * 256);
         QString why;
         QVERIFY2(dumpIs(expectedDump(data, 16), &why), qPrintable(why));
@@ -258,7 +258,7 @@ private slots:
         image.removeSector(0, 0, 3);
         image.removeSector(0, 0, 9);
         openOne(image);
-        const QByteArray map = mapCell(0)->data(SectorMapRole).toByteArray();
+        const QByteArray map = mapCell(0)->data(MainWindow::SectorMapRole).toByteArray();
         QCOMPARE(map.size(), 16);
         QCOMPARE(map.count('\0'), 2);
 
@@ -293,7 +293,7 @@ private slots:
         QByteArray map(16, char(1));
         map[5] = char(2);
         map[6] = char(0);
-        mapCell(0)->setData(SectorMapRole, map);
+        mapCell(0)->setData(MainWindow::SectorMapRole, map);
         table()->clearSelection();
         table()->selectRow(0);
         QCOMPARE(hexView()->lineCount(), 16 * 18);
@@ -312,7 +312,7 @@ private slots:
         sector.replace(0, 16, "<b>bold</b>&lt;!");
         sector.replace(16, 16, "&lt;i&gt;<hr>  x");
         openOne(uniformImage(1, 1, sector));
-        const QByteArray data = mapCell(0)->data(SectorDataRole).toByteArray();
+        const QByteArray data = mapCell(0)->data(MainWindow::SectorDataRole).toByteArray();
         QString why;
         QVERIFY2(dumpIs(expectedDump(data, 16), &why), qPrintable(why));
         QVERIFY(line(18 * 5).endsWith(QStringLiteral("<b>bold</b>&lt;!")));
@@ -413,7 +413,7 @@ private slots:
         image.removeSector(0, 0, 6);
         openOne(image);
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const QByteArray map = mapCell(0)->data(SectorMapRole).toByteArray();
+        const QByteArray map = mapCell(0)->data(MainWindow::SectorMapRole).toByteArray();
         const int missing = map.indexOf('\0');
         const int held = missing == 0 ? 1 : 0;
         QVERIFY(missing >= 0 && map.at(held) != 0);
@@ -459,7 +459,7 @@ private slots:
         for (int sector = 0; sector < 16; ++sector)
             sectorOf.insert(view->sectorState(sector), sector);
         QCOMPARE(sectorOf.size(), 3);
-        QCOMPARE(mapCell(0)->data(SectorMapRole).toByteArray().indexOf('\0'), sectorOf.value(SectorState::Missing));
+        QCOMPARE(mapCell(0)->data(MainWindow::SectorMapRole).toByteArray().indexOf('\0'), sectorOf.value(SectorState::Missing));
 
         view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
         const int x = HexView::margin + QFontMetrics(view->font()).horizontalAdvance(line(0))

@@ -113,12 +113,12 @@ QStringList hexContent(MainWindow &window)
 
 QByteArray mapData(MainWindow &window, int row)
 {
-    return table(window)->item(row, 3)->data(SectorDataRole).toByteArray();
+    return table(window)->item(row, 3)->data(MainWindow::SectorDataRole).toByteArray();
 }
 
 QByteArray mapStatus(MainWindow &window, int row)
 {
-    return table(window)->item(row, 3)->data(SectorMapRole).toByteArray();
+    return table(window)->item(row, 3)->data(MainWindow::SectorMapRole).toByteArray();
 }
 
 QImage mapPicture(MainWindow &window, int row)
@@ -332,8 +332,8 @@ private slots:
         QCOMPARE(list->item(0, 4)->data(Qt::DisplayRole).userType(), int(QMetaType::Int));
         QCOMPARE(list->item(0, 4)->data(Qt::DisplayRole).toInt(), 1);
         QCOMPARE(list->item(0, 5)->text(), QStringLiteral("A.2"));
-        QCOMPARE(int(SectorDataRole), 256);
-        QCOMPARE(int(SectorMapRole), 257);
+        QCOMPARE(int(MainWindow::SectorDataRole), 256);
+        QCOMPARE(int(MainWindow::SectorMapRole), 257);
 
         const QByteArray status = mapStatus(window, 0);
         QCOMPARE(status.size(), 640);

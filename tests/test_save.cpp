@@ -275,12 +275,12 @@ private slots:
         Window w;
         w.window.openImages(fourImages());
         const QTableWidgetItem *map = w.table->item(1, 3);
-        const QByteArray data = map->data(SectorDataRole).toByteArray();
-        const QByteArray status = map->data(SectorMapRole).toByteArray();
+        const QByteArray data = map->data(MainWindow::SectorDataRole).toByteArray();
+        const QByteArray status = map->data(MainWindow::SectorMapRole).toByteArray();
         QVERIFY(!status.contains(char(2)));
         w.trigger("actionSave_All");
-        QCOMPARE(map->data(SectorDataRole).toByteArray(), data);
-        QCOMPARE(map->data(SectorMapRole).toByteArray(), status);
+        QCOMPARE(map->data(MainWindow::SectorDataRole).toByteArray(), data);
+        QCOMPARE(map->data(MainWindow::SectorMapRole).toByteArray(), status);
         // Converting again rewrites the same files.
         w.trigger("actionSave_All");
         QCOMPARE(readFile(w.folder("B") + "FB.cod"), contentsFor('B'));

@@ -156,7 +156,7 @@ private slots:
         QFETCH(int, logical);
         QFETCH(QString, tip);
         Shown w(image("game.dsk", gameDisk()));
-        w.toolBox->setCurrentIndex(SectorMapPage);
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
         QCOMPARE(w.map->sectorCount(), 640);
         QCOMPARE(w.map->sectorToolTip(logical), tip);
 
@@ -226,7 +226,7 @@ private slots:
         Shown w(image("palette.dsk", disk.image.edsk()));
         w.window.setSalvage(true); // the map picture shows suspect sectors in salvage mode only
         QSettings().remove("malvore/salvage");
-        w.toolBox->setCurrentIndex(SectorMapPage);
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
         QCOMPARE(int(w.map->state(logical)), state);
 
         const QVariant icon = w.window.findChild<QTableWidget *>("dskList")->item(0, 3)->data(Qt::DecorationRole);
@@ -296,12 +296,12 @@ private slots:
     {
         QFETCH(int, logical);
         Shown w(image("click.dsk", gameDisk()));
-        w.toolBox->setCurrentIndex(SectorMapPage);
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
         QTest::qWait(20);
         const QRect cell = w.map->cellRect(logical);
         QVERIFY(w.map->rect().contains(cell));
         QTest::mouseClick(w.map, Qt::LeftButton, Qt::NoModifier, cell.center());
-        QCOMPARE(w.toolBox->currentIndex(), int(HexPage));
+        QCOMPARE(w.toolBox->currentIndex(), int(MainWindow::HexPage));
         QCOMPARE(w.map->markedSector(), logical);
         QCOMPARE(w.window.currentHexSector(), logical);
         const int line = logical * HexView::linesPerSector;
@@ -316,9 +316,9 @@ private slots:
     void clickBesideTheCellsDoesNothing()
     {
         Shown w(image("beside.dsk", gameDisk()));
-        w.toolBox->setCurrentIndex(SectorMapPage);
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
         QTest::mouseClick(w.map, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
-        QCOMPARE(w.toolBox->currentIndex(), int(SectorMapPage));
+        QCOMPARE(w.toolBox->currentIndex(), int(MainWindow::SectorMapPage));
         QCOMPARE(w.map->markedSector(), -1);
     }
 
@@ -326,7 +326,7 @@ private slots:
     {
         Shown w(image("first.dsk", gameDisk()));
         w.window.addImages({image("second.dsk", ImageBuilder(80, 2).dsk())});
-        w.toolBox->setCurrentIndex(SectorMapPage);
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
         QCOMPARE(w.map->sectorCount(), 80 * 2 * 16);
         QCOMPARE(w.map->state(81), SectorState::Good);
         // Two sides: the cells of side 1 lie below those of side 0.
@@ -336,7 +336,7 @@ private slots:
         for (int row = 0; row < table->rowCount(); ++row)
             if (table->item(row, 0)->text() == "first")
                 table->setCurrentCell(row, 0);
-        QCOMPARE(w.toolBox->currentIndex(), int(SectorMapPage));
+        QCOMPARE(w.toolBox->currentIndex(), int(MainWindow::SectorMapPage));
         QCOMPARE(w.map->sectorCount(), 640);
         QCOMPARE(w.map->state(81), SectorState::Missing);
         // One side: sector 16 starts the next track.
@@ -346,7 +346,7 @@ private slots:
     void nextAndPreviousDamagedSector()
     {
         Shown w(image("holes.dsk", holedDisk()));
-        w.toolBox->setCurrentIndex(HexPage);
+        w.toolBox->setCurrentIndex(MainWindow::HexPage);
         QCOMPARE(w.window.currentHexSector(), 0);
         QList<int> visited;
         for (int i = 0; i < 4; ++i)
@@ -372,16 +372,16 @@ private slots:
     {
         Shown w(image("keys.dsk", holedDisk()));
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
-        w.toolBox->setCurrentIndex(HexPage);
+        w.toolBox->setCurrentIndex(MainWindow::HexPage);
         QTest::keyClick(&w.window, Qt::Key_F3);
         QTest::keyClick(&w.window, Qt::Key_F3);
         QCOMPARE(w.hex->firstVisibleLine(), 20 * HexView::linesPerSector);
         QTest::keyClick(&w.window, Qt::Key_F3, Qt::ShiftModifier);
         QCOMPARE(w.hex->firstVisibleLine(), 5 * HexView::linesPerSector);
         // From another page the keys bring the hex view to the front.
-        w.toolBox->setCurrentIndex(LogPage);
+        w.toolBox->setCurrentIndex(MainWindow::LogPage);
         QTest::keyClick(&w.window, Qt::Key_F3);
-        QCOMPARE(w.toolBox->currentIndex(), int(HexPage));
+        QCOMPARE(w.toolBox->currentIndex(), int(MainWindow::HexPage));
         QCOMPARE(w.hex->firstVisibleLine(), 5 * HexView::linesPerSector);
     }
 
@@ -411,10 +411,10 @@ private slots:
         QFETCH(QString, status);
         Shown w(image("goto.dsk", holedDisk()));
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
-        w.toolBox->setCurrentIndex(LogPage);
+        w.toolBox->setCurrentIndex(MainWindow::LogPage);
         // Ctrl+G: the field on the hex view page takes the keys.
         QTest::keyClick(&w.window, Qt::Key_G, Qt::ControlModifier);
-        QCOMPARE(w.toolBox->currentIndex(), int(HexPage));
+        QCOMPARE(w.toolBox->currentIndex(), int(MainWindow::HexPage));
         auto *field = w.window.findChild<QLineEdit *>("goToValue");
         QTRY_VERIFY(field->hasFocus());
         w.hex->scrollToLine(7);

@@ -146,7 +146,7 @@ private slots:
         MainWindow window;
         table(window)->setSortingEnabled(false);
         window.openImages({image("one.dsk")});
-        window.findChild<QToolBox *>("toolBox")->setCurrentIndex(LogPage);
+        window.findChild<QToolBox *>("toolBox")->setCurrentIndex(MainWindow::LogPage);
         const QString logBefore = window.findChild<QTextEdit *>("log")->toPlainText();
         window.addImages({image("two.dsk"), image("three.dsk")});
         QCOMPARE(names(window), QStringList({"one", "two", "three"}));
@@ -257,7 +257,7 @@ private slots:
         QCOMPARE(names(window), QStringList({"a"}));
         // Elsewhere Delete is the field's: the list stays.
         auto *field = window.findChild<QLineEdit *>("goToValue");
-        window.findChild<QToolBox *>("toolBox")->setCurrentIndex(HexPage);
+        window.findChild<QToolBox *>("toolBox")->setCurrentIndex(MainWindow::HexPage);
         field->setFocus();
         field->setText("12");
         field->setCursorPosition(0);

@@ -33,7 +33,7 @@ class TestWindowSalvage : public QObject
     static QAction *action(MainWindow &window, const char *name) { return window.findChild<QAction *>(name); }
     static ImageRow rowValues(MainWindow &window, int row)
     {
-        return table(window)->item(row, 3)->data(ImageRowRole).value<ImageRow>();
+        return table(window)->item(row, 3)->data(MainWindow::ImageRowRole).value<ImageRow>();
     }
 
     static void selectRows(MainWindow &window, const QList<int> &rows)

@@ -188,8 +188,8 @@ int runCase(const QString &kind, const QString &variant, const QString &imagePat
         std::fprintf(stderr, "image not accepted: %s\n", qPrintable(imagePath));
         return 2;
     }
-    const QByteArray data = table->item(0, 3)->data(SectorDataRole).toByteArray();
-    const QByteArray map = table->item(0, 3)->data(SectorMapRole).toByteArray();
+    const QByteArray data = table->item(0, 3)->data(MainWindow::SectorDataRole).toByteArray();
+    const QByteArray map = table->item(0, 3)->data(MainWindow::SectorMapRole).toByteArray();
 
     const bool select = kind == QLatin1String("hex-select");
     const bool hex = kind == QLatin1String("hex") || select;
