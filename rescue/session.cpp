@@ -3,6 +3,7 @@
 #include "merge.h"
 #include "report.h"
 
+#include <QDataStream>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -193,6 +194,49 @@ QString RescueSession::claimFolder(const QString &wanted, QVector<LogEntry> &ent
 
 namespace {
 
+// Entries held back until a batch's loads are done: packed as UTF-8 and
+// compressed, they take a few hundred bytes an image, so the memory of a
+// batch stays flat in its number of images.
+QByteArray packEntries(const QVector<LogEntry> &entries)
+{
+    QByteArray packed;
+    QDataStream out(&packed, QIODevice::WriteOnly);
+    out << quint32(entries.size());
+    for (const LogEntry &entry : entries) {
+        out << quint8(entry.kind) << entry.failure.path.toUtf8() << entry.failure.reason.toUtf8()
+            << quint32(entry.parts.size());
+        for (const LogEntry::Part &part : entry.parts)
+            out << quint8(part.type) << part.text.toUtf8();
+    }
+    return qCompress(packed, 1);
+}
+
+QVector<LogEntry> unpackEntries(const QByteArray &packed)
+{
+    QDataStream in(qUncompress(packed));
+    quint32 count = 0;
+    in >> count;
+    QVector<LogEntry> entries;
+    for (quint32 e = 0; e < count && in.status() == QDataStream::Ok; ++e) {
+        LogEntry entry;
+        quint8 kind = 0;
+        QByteArray path;
+        QByteArray reason;
+        quint32 parts = 0;
+        in >> kind >> path >> reason >> parts;
+        entry.kind = LogEntry::Kind(kind);
+        entry.failure = {QString::fromUtf8(path), QString::fromUtf8(reason)};
+        for (quint32 p = 0; p < parts && in.status() == QDataStream::Ok; ++p) {
+            quint8 type = 0;
+            QByteArray text;
+            in >> type >> text;
+            entry.parts.append(LogEntry::Part{LogEntry::Part::Type(type), QString::fromUtf8(text)});
+        }
+        entries.append(entry);
+    }
+    return entries;
+}
+
 // One image of a Save on its way through the pool.
 struct SaveSlot
 {
@@ -201,6 +245,7 @@ struct SaveSlot
     bool converted = false;
     LoadResult loaded;
     QVector<LogEntry> entries; // of the conversion, the "Image" entry first
+    QByteArray heldEntries;    // the same, packed, while a batch holds them
     ConversionReport report;
 };
 
@@ -272,7 +317,7 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
                 if (!slot.converted)
                     break;
             }
-            reportAll(slot.entries);
+            reportAll(slot.heldEntries.isEmpty() ? slot.entries : unpackEntries(slot.heldEntries));
             const ConversionReport &report = slot.report;
             SavedImage image;
             image.name = slot.loaded.row.name;
@@ -342,12 +387,22 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
             slot.loaded.row.sectors = SectorTable();
             slot.loaded.physical = PhysicalDisk();
             queue.append(i);
-            pool.start(QRunnable::create([&board, row, conversion, i]() {
-                QVector<LogEntry> entries;
+            const bool hold = options.loadsFirst;
+            QVector<LogEntry> head = std::move(slot.entries);
+            slot.entries.clear();
+            pool.start(QRunnable::create([&board, row, conversion, i, hold, head]() {
+                QVector<LogEntry> entries = head;
                 ConversionReport report
                     = convertImage(row, conversion, [&entries](const LogEntry &entry) { entries.append(entry); });
+                // What the report holds besides its counts is not needed.
+                report.files.clear();
+                report.sectorOwners.clear();
+                const QByteArray held = hold ? packEntries(entries) : QByteArray();
+                if (hold)
+                    entries.clear();
                 board.finish(i, [&](SaveSlot &slot) {
-                    slot.entries += entries;
+                    slot.entries = std::move(entries);
+                    slot.heldEntries = held;
                     slot.report = std::move(report);
                     slot.converted = true;
                 });
