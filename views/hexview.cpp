@@ -2,6 +2,8 @@
 
 #include "palette.h"
 
+#include "disk/geometry.h"
+
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -13,7 +15,7 @@ const QColor goodSectorColour = sectorLook(SectorState::Good).hexTint;
 const QColor badSectorColour = sectorLook(SectorState::Missing).hexTint;
 
 namespace {
-constexpr int sectorSize = 256;
+using geometry::sectorSize;
 constexpr int bytesPerLine = 16;
 const QChar separator(0x00FE); // the font draws it as a thin vertical bar
 

@@ -16,14 +16,14 @@ QImage emptyMapPicture(int tracks)
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(0, 2, 84, 30);
-    const int width = tracks <= 49 ? 2 * tracks : tracks;
+    const int width = tracks < geometry::bothSidesFromTracks ? 2 * tracks : tracks;
     painter.fillRect(QRect(0, 2, width, 32), sectorLook(SectorState::Good).colour);
     return picture;
 }
 
 QRect markOf(int walkedSides, int track, int side, int position)
 {
-    return walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2) : QRect(track, 2 + 16 * side + position, 1, 1);
+    return walkedSides == 1 ? QRect(2 * track, 2 * position + 2, 2, 2) : QRect(track, 2 + geometry::sectorsPerSide * side + position, 1, 1);
 }
 
 // The marks are one or two pixels wide: a missing sector is its colour
