@@ -1,4 +1,5 @@
 #include "rescuecli.h"
+#include "rescue/interruption.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -16,5 +17,16 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     out.setCodec("UTF-8");
     err.setCodec("UTF-8");
-    return batchRescueMain(QCoreApplication::arguments().mid(1), out, err);
+    // SIGINT and SIGTERM stop the rescue between two files: the file being
+    // written is finished, no new one is begun, and the exit status says
+    // which signal it was, as a shell would for a process it killed.
+    installInterruptionHandlers();
+    const int status = batchRescueMain(QCoreApplication::arguments().mid(1), out, err);
+    if (interruptionRequested()) {
+        out.flush();
+        err << "malvore-rescue: interrupted; the files written so far are complete\n";
+        err.flush();
+        return 128 + interruptionSignal();
+    }
+    return status;
 }

@@ -1,49 +1,152 @@
 #include "outputwriter.h"
 
+#include "interruption.h"
 #include "tap/libtap.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Setting this (to anything) makes every write use a named temporary, as
+// on a file system without unnamed files: for tests, and a way out should
+// one misbehave.
+const char namedTemporariesVariable[] = "MALVORE_NAMED_TEMPORARIES";
+
+const char temporaryPrefix[] = ".malvore-";
+
+// A named temporary older than this belongs to no live write whatever its
+// process id says (ids are reused, by other processes or after a restart):
+// one file is written in one go and takes well under a second, so an hour
+// leaves room for the slowest disk and the most loaded machine.
+const time_t staleAfterSeconds = 60 * 60;
+
+// Tests only; the flag spares every write the lock when there is none.
+std::atomic<bool> hookInstalled{false};
+std::mutex hookMutex;
+std::function<void(const QString &)> beforeWriteHook;
 
 QString systemReason(int error, const char *fallback)
 {
     return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString::fromLatin1(fallback);
 }
 
-QString parentFolder(const QString &path)
+// "a/b/c" -> "a/b" and "c"; "/c" -> "/" and "c"; "c" -> "." and "c".
+void splitPath(const QString &path, QString &folder, QString &name)
 {
     const int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash > 0 ? path.left(slash) : QString();
+    folder = slash > 0 ? path.left(slash) : slash == 0 ? QStringLiteral("/") : QStringLiteral(".");
+    name = path.mid(slash + 1);
 }
 
-// A new file of its own beside target, never one that was there: its name
-// is taken from the process id and a counter, and O_EXCL refuses any
-// existing entry (a link included). Its permissions follow the umask.
-int createTemporary(const QByteArray &target, QByteArray &name)
+QString withoutFinalSlashes(QString path)
+{
+    while (path.endsWith(QLatin1Char('/')) && path.size() > 1)
+        path.chop(1);
+    return path;
+}
+
+bool isLinkAt(int folder, const char *name)
+{
+    struct stat status;
+    return ::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+}
+
+// Opens name in folder as a folder, never through a link. Asked to open a
+// link as a folder without following it, Linux answers "not a folder" (or
+// "too many links"): whether it was a link is asked separately.
+int openFolderAt(int folder, const QByteArray &name, QString &reason)
+{
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        return fd;
+    const int error = errno;
+    if ((error == ENOTDIR || error == ELOOP) && isLinkAt(folder, name.constData()))
+        reason = QStringLiteral("the folder is a symbolic link");
+    else
+        reason = systemReason(error, "cannot open the folder");
+    return -1;
+}
+
+// The process id in a temporary's name ".malvore-PID-N"; false for any
+// other name, which is then never touched.
+bool temporaryOwner(const char *name, long long &pid)
+{
+    const size_t prefix = sizeof(temporaryPrefix) - 1;
+    if (std::strncmp(name, temporaryPrefix, prefix) != 0)
+        return false;
+    const char *p = name + prefix;
+    pid = 0;
+    const char *digits = p;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        pid = pid < LLONG_MAX / 10 ? pid * 10 + (*p - '0') : LLONG_MAX;
+    if (p == digits || *p != '-')
+        return false;
+    const char *counter = ++p;
+    while (*p >= '0' && *p <= '9')
+        ++p;
+    return p != counter && *p == '\0';
+}
+
+bool processIsGone(long long pid)
+{
+    if (pid <= 0 || pid > INT_MAX)
+        return true;
+    if (pid_t(pid) == ::getpid())
+        return false;
+    // EPERM: it exists, under another user.
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Removes the temporaries a killed run left in folder: those of processes
+// that are gone, and any older than staleAfterSeconds. Those of a live
+// process (another run writing here now) stay, as does every other name.
+// Only the fallback makes named temporaries, and only for as long as one
+// file is written, but folders written by older versions or on other file
+// systems may hold some, so every folder is swept once.
+void sweepStaleTemporaries(int folder)
+{
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR *listing = ::fdopendir(fd);
+    if (!listing) {
+        ::close(fd);
+        return;
+    }
+    const time_t now = std::time(nullptr);
+    while (const dirent *entry = ::readdir(listing)) {
+        long long pid = 0;
+        if (!temporaryOwner(entry->d_name, pid))
+            continue;
+        struct stat status;
+        if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
+            continue;
+        if (processIsGone(pid) || status.st_mtime < now - staleAfterSeconds)
+            ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+QByteArray temporaryName()
 {
     // Conversions run on several threads at once: the counter is shared.
     static std::atomic<unsigned> counter{0};
-    const int slash = target.lastIndexOf('/');
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        static const QByteArray process = QByteArray::number(qint64(::getpid()));
-        name = target.left(slash + 1) + ".malvore-" + process + '-'
-               + QByteArray::number(++counter);
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+    static const QByteArray process = QByteArray::number(qint64(::getpid()));
+    return temporaryPrefix + process + '-' + QByteArray::number(++counter);
 }
 
 bool writeAll(int fd, const char *bytes, qint64 size)
@@ -60,15 +163,31 @@ bool writeAll(int fd, const char *bytes, qint64 size)
     return true;
 }
 
-// Writes bytes to a new temporary file beside path and renames it into
-// place once complete: a failed or cut write never leaves a partial file
-// at path. Renaming replaces a link at path rather than writing through it.
-// The result is an empty string, or the system's reason.
-QString replaceAtomically(const QString &path, const QByteArray &bytes)
+// Renames temporary (in folder) over name, or removes it. 0 or the error.
+int moveIntoPlace(int folder, const QByteArray &temporary, const QByteArray &name)
 {
-    const QByteArray target = QFile::encodeName(path);
+    if (::renameat(folder, temporary.constData(), folder, name.constData()) == 0)
+        return 0;
+    const int error = errno;
+    ::unlinkat(folder, temporary.constData(), 0);
+    return error;
+}
+
+// Today's way, and the fallback: a new file of its own beside name, never
+// one that was there (O_EXCL refuses any existing entry, a link included),
+// written, closed and renamed over name. Its permissions follow the umask.
+// A kill between its creation and its rename leaves it behind, for the
+// sweep of the next run.
+QString writeThroughNamedTemporary(int folder, const QByteArray &name, const QByteArray &bytes)
+{
     QByteArray temporary;
-    const int fd = createTemporary(target, temporary);
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = temporaryName();
+        fd = ::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0)
         return systemReason(errno, "cannot create a temporary file");
     int error = 0;
@@ -76,59 +195,179 @@ QString replaceAtomically(const QString &path, const QByteArray &bytes)
         error = errno != 0 ? errno : EIO;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
     if (error != 0) {
-        ::unlink(temporary.constData());
+        ::unlinkat(folder, temporary.constData(), 0);
         return systemReason(error, "cannot write the file");
     }
-    return QString();
+    error = moveIntoPlace(folder, temporary, name);
+    return error != 0 ? systemReason(error, "cannot write the file") : QString();
+}
+
+#ifdef O_TMPFILE
+// Linking an unnamed file needs its /proc entry (linking the descriptor
+// itself needs a privilege).
+bool procFileSystemPresent()
+{
+    static const bool present = ::access("/proc/self/fd", X_OK) == 0;
+    return present;
+}
+
+// Gives the complete unnamed file fd its name in folder: straight away
+// when the name is free, otherwise through a temporary name renamed over
+// it, so the old file is replaced at once. 0 or the error.
+int nameUnnamed(int fd, int folder, const QByteArray &name)
+{
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, self, folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    if (errno != EEXIST)
+        return errno;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray temporary = temporaryName();
+        if (::linkat(AT_FDCWD, self, folder, temporary.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return moveIntoPlace(folder, temporary, name);
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+#endif
+
+// Writes bytes as name in folder, complete or not at all. The result is an
+// empty string, or the system's reason.
+QString writeWhole(int folder, const QByteArray &name, const QByteArray &bytes, bool unnamed)
+{
+#ifdef O_TMPFILE
+    if (unnamed && procFileSystemPresent()) {
+        // An unnamed file in the folder: until it is linked, nothing but
+        // this descriptor holds it, and a kill of the process frees it.
+        const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            int error = 0;
+            if (!writeAll(fd, bytes.constData(), bytes.size()))
+                error = errno != 0 ? errno : EIO;
+            if (error == 0)
+                error = nameUnnamed(fd, folder, name);
+            // File systems that report write errors only on close (network
+            // ones) have no unnamed files and take the named way, which
+            // closes before it renames.
+            ::close(fd);
+            return error != 0 ? systemReason(error, "cannot write the file") : QString();
+        }
+        // File systems without unnamed files say so in one of these ways;
+        // any other error is the folder's and is reported.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return systemReason(errno, "cannot create a temporary file");
+    }
+#else
+    Q_UNUSED(unnamed)
+#endif
+    return writeThroughNamedTemporary(folder, name, bytes);
 }
 
 } // namespace
 
 OutputWriter::OutputWriter(LogSink log)
     : log(std::move(log))
+    , unnamedTemporaries(!qEnvironmentVariableIsSet(namedTemporariesVariable))
 {
+}
+
+OutputWriter::~OutputWriter()
+{
+    for (const Folder &folder : qAsConst(folders))
+        ::close(folder.fd);
+}
+
+void OutputWriter::setBeforeWriteHook(std::function<void(const QString &)> hook)
+{
+    std::lock_guard<std::mutex> lock(hookMutex);
+    hookInstalled = bool(hook);
+    beforeWriteHook = std::move(hook);
 }
 
 bool OutputWriter::makeFolder(const QString &path)
 {
     if (dryRun)
         return true;
-    QString folder = path;
-    while (folder.endsWith(QLatin1Char('/')) && folder.size() > 1)
-        folder.chop(1);
-    if (QFileInfo(folder).isSymLink())
-        return fail(path, QStringLiteral("the folder is a symbolic link"));
-    errno = 0;
-    if (QDir().mkpath(folder))
+    if (interruptionRequested())
+        return false;
+    const QString folder = withoutFinalSlashes(path);
+    if (folders.contains(folder))
         return true;
-    return fail(path, systemReason(errno, "cannot create the folder"));
+    QString root;
+    QString name;
+    splitPath(folder, root, name);
+    if (name.isEmpty()) // the file system's root
+        name = QStringLiteral(".");
+    // The root is the user's choice and may be a link; it is opened once
+    // here, and the image folder made and opened relative to it.
+    errno = 0;
+    if (!QDir().mkpath(root))
+        return fail(path, systemReason(errno, "cannot create the folder"));
+    const int rootFd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd < 0)
+        return fail(path, systemReason(errno, "cannot create the folder"));
+    const QByteArray encoded = QFile::encodeName(name);
+    QString reason;
+    int fd = -1;
+    if (::mkdirat(rootFd, encoded.constData(), 0777) != 0 && errno != EEXIST)
+        reason = systemReason(errno, "cannot create the folder");
+    else
+        fd = openFolderAt(rootFd, encoded, reason);
+    ::close(rootFd);
+    if (fd < 0)
+        return fail(path, reason);
+    folders.insert(folder, Folder{fd, false});
+    return true;
 }
 
-QString OutputWriter::refusalReason(const QString &path)
+int OutputWriter::folderOf(const QString &folder, QString &reason)
 {
-    struct stat status;
-    const QString folder = parentFolder(path);
-    if (!folder.isEmpty() && !checkedFolders.contains(folder)) {
-        if (::lstat(QFile::encodeName(folder).constData(), &status) == 0 && S_ISLNK(status.st_mode))
-            return QStringLiteral("the folder is a symbolic link");
-        checkedFolders.insert(folder);
-    }
-    if (::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode))
-        return QStringLiteral("the file is a symbolic link");
-    return QString();
+    const auto known = folders.constFind(folder);
+    if (known != folders.cend())
+        return known->fd;
+    const int fd = openFolderAt(AT_FDCWD, QFile::encodeName(folder), reason);
+    if (fd >= 0)
+        folders.insert(folder, Folder{fd, false});
+    return fd;
 }
 
 bool OutputWriter::writeFile(const QString &path, const QByteArray &bytes)
 {
     if (dryRun)
         return true;
-    const QString refused = refusalReason(path);
-    if (!refused.isEmpty())
-        return fail(path, refused);
-    const QString reason = replaceAtomically(path, bytes);
+    // Asked to stop: the files already written are complete, and no new
+    // one is begun. Not a failure of this file, so nothing is reported:
+    // the program says once that it was interrupted.
+    if (interruptionRequested())
+        return false;
+    if (hookInstalled.load()) {
+        std::function<void(const QString &)> hook;
+        {
+            std::lock_guard<std::mutex> lock(hookMutex);
+            hook = beforeWriteHook;
+        }
+        if (hook)
+            hook(path);
+    }
+    QString folderPath;
+    QString name;
+    splitPath(path, folderPath, name);
+    QString reason;
+    const int folder = folderOf(folderPath, reason);
+    if (folder < 0)
+        return fail(path, reason);
+    Folder &state = folders[folderPath];
+    if (!state.swept) {
+        sweepStaleTemporaries(folder);
+        state.swept = true;
+    }
+    const QByteArray encoded = QFile::encodeName(name);
+    if (isLinkAt(folder, encoded.constData()))
+        return fail(path, QStringLiteral("the file is a symbolic link"));
+    reason = writeWhole(folder, encoded, bytes, unnamedTemporaries);
     if (!reason.isEmpty())
         return fail(path, reason);
     return true;

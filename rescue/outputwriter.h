@@ -3,10 +3,13 @@
 #include "disk/logentry.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <functional>
 
 class libtap;
 
@@ -14,10 +17,21 @@ class libtap;
 // silently:
 // - every output path is claimed once per conversion: a name already taken
 //   gets a distinguishing suffix, and the log says where the file went;
-// - each file is written to a temporary file beside it and renamed into
-//   place when complete, so a failed write leaves no partial file;
+// - each file is written whole before it gets its name: on Linux as an
+//   unnamed file in its folder (it vanishes with the process, whatever
+//   kills it), elsewhere or where the file system refuses that as a
+//   temporary ".malvore-PID-N" beside it; either is then renamed into
+//   place, so a failed or cut write leaves no partial file, and a file of
+//   the same name from an earlier run is replaced at once;
+// - the image folder is opened once, without following a link, and every
+//   file is made relative to that open folder: a folder swapped for a link
+//   during the run cannot send a write outside the output root;
 // - a symbolic link at an output path or at the image folder is never
-//   followed: the write fails;
+//   followed: the write fails (the output root itself may be a link);
+// - temporaries that a killed run left in a folder are removed the first
+//   time a run writes there;
+// - once the process is asked to stop (rescue/interruption.h), no new file
+//   is begun and no folder made; that is not a failure of the file;
 // - every failure is kept as a value (the path and the system's reason),
 //   reported as one error entry "Cannot write <path>: <reason>" and
 //   counted; the conversion then goes on.
@@ -25,11 +39,20 @@ class OutputWriter
 {
 public:
     explicit OutputWriter(LogSink log);
+    ~OutputWriter();
+    OutputWriter(const OutputWriter &) = delete;
+    OutputWriter &operator=(const OutputWriter &) = delete;
+
     // Writes nothing and reports every write as done: a conversion run for
     // its report alone.
     void setDryRun(bool on) { dryRun = on; }
 
+    // path: "ROOT/FOLDER/". Makes ROOT if it is missing (following links)
+    // and FOLDER inside it (never through a link), and keeps FOLDER open
+    // for the files written into it.
     bool makeFolder(const QString &path);
+    // path: "FOLDER/NAME"; a folder made by makeFolder is the one written
+    // to, even if its path names something else by now.
     bool writeFile(const QString &path, const QByteArray &bytes);
     bool writeTap(const libtap &tap, const QString &path);
 
@@ -43,14 +66,26 @@ public:
     int failureCount() const { return failed.size(); }
     const QVector<LogEntry::WriteFailure> &failures() const { return failed; }
 
+    // For tests: called with the path of every file about to be written,
+    // from the thread that writes it; an empty function removes it.
+    static void setBeforeWriteHook(std::function<void(const QString &path)> hook);
+
 private:
+    struct Folder
+    {
+        int fd = -1;
+        bool swept = false; // stale temporaries removed
+    };
+
     bool fail(const QString &path, const QString &reason);
-    // Why path must not be written to, or an empty string.
-    QString refusalReason(const QString &path);
+    // The open folder for path (its text up to the last '/'), opened now if
+    // makeFolder did not; -1 with the reason when it cannot be.
+    int folderOf(const QString &folder, QString &reason);
 
     LogSink log;
     QSet<QString> claimed;
-    QSet<QString> checkedFolders; // folders seen not to be links
+    QHash<QString, Folder> folders; // by path, without the final '/'
     bool dryRun = false;
+    bool unnamedTemporaries = true;
     QVector<LogEntry::WriteFailure> failed;
 };
