@@ -54,6 +54,8 @@ struct SectorRef
 struct ListedSector
 {
     int sectorId = 0;
+    int side = 0;          // the side the entry itself names
+    bool notFound = false; // the controller found no address mark or no data
     int dataPos = 0;
     int length = 0;
     int copies = 1;
@@ -208,13 +210,16 @@ bool ContainerParser::storeSector(int track, int side, const ListedSector &secto
         return false;
     // A sector listed twice counts once and keeps its first copy; a copy
     // with other data is a misread id, which the log must tell.
+    // Copies that differ leave the kept one unproven: it is suspect.
     if (sectorTable[n].offset >= 0) {
-        if (storedBytes(sectorTable[n].offset, sectorTable[n].length) != storedBytes(offset, length))
+        if (storedBytes(sectorTable[n].offset, sectorTable[n].length) != storedBytes(offset, length)) {
+            sectorTable[n].copiesDiffer = true;
             report(LogEntry::warning().text(
                 QStringLiteral("Track %1 side %2: sector id %3 is listed twice with different data; the first copy is kept")
                     .arg(track)
                     .arg(side)
                     .arg(sector.sectorId)));
+        }
         return false;
     }
     SectorRef &ref = sectorTable[n];
@@ -232,6 +237,7 @@ ListedSector ContainerParser::listedSector(int pos, int j, Container container, 
 {
     const int info = pos + 0x18 + 8 * j;
     ListedSector sector;
+    sector.side = byteAt(info + 1);
     sector.sectorId = byteAt(info + 2);
     if (container == Container::Dsk) {
         // Plain DSK: every sector of the block has the header's size; only
@@ -247,6 +253,9 @@ ListedSector ContainerParser::listedSector(int pos, int j, Container container, 
     edskDataPos += length;
     // ST1 bit 5 and ST2 bit 5: the data failed its CRC.
     sector.dataError = (byteAt(info + 4) & 0x20) || (byteAt(info + 5) & 0x20);
+    // ST1 bit 0 or ST2 bit 0: no address mark; ST1 bit 2: no data. What is
+    // stored is the writer's filler, never the sector.
+    sector.notFound = (byteAt(info + 4) & 0x05) || (byteAt(info + 5) & 0x01);
     // Length 0: the sector has no data. Up to 256: taken, a short one
     // padded with zeros. Above 256: bad, but in salvage mode a multiple of
     // 256 with N = 1 holds copies of a weak sector.
@@ -277,7 +286,31 @@ bool ContainerParser::walkTrack(int pos, Container container, int &taken, DiskRe
         if (pos + 0x18 + 8 * j + 8 > rawData.size())
             break;
         const ListedSector sector = listedSector(pos, j, container, edskDataPos);
-        if (sector.length > 0 && storeSector(track, side, sector))
+        if (sector.length <= 0)
+            continue;
+        // An entry that names another side or an id beyond the track would
+        // land on another track's sector: it is told here, where it was
+        // listed, and displaces nothing.
+        if (sector.sectorId >= sectorsPerSide || sector.side != side) {
+            report(LogEntry::warning().text(
+                QStringLiteral("Track %1 side %2: an entry names sector id %3 of side %4, which this track cannot hold; "
+                               "left out")
+                    .arg(track)
+                    .arg(side)
+                    .arg(sector.sectorId)
+                    .arg(sector.side)));
+            continue;
+        }
+        if (sector.notFound) {
+            report(LogEntry::warning().text(
+                QStringLiteral("Track %1 side %2: sector id %3 was not found by the controller; its stored bytes are "
+                               "filler, taken as missing")
+                    .arg(track)
+                    .arg(side)
+                    .arg(sector.sectorId)));
+            continue;
+        }
+        if (storeSector(track, side, sector))
             ++taken;
     }
     return true;
@@ -405,20 +438,16 @@ int ContainerParser::parseEdsk(DiskRead::Refusal &refusal)
 int ContainerParser::majorityByte(const SectorRef &ref, int position) const
 {
     // The value most copies hold; of values held equally often, the one the
-    // earliest copy holds.
-    const char *bytes = rawData.constData() + ref.offset + position;
-    int best = 0;
-    int bestCount = 0;
-    for (int c = 0; c < ref.copies; ++c) {
-        int count = 0;
-        for (int d = 0; d < ref.copies; ++d)
-            count += bytes[d * sectorSize] == bytes[c * sectorSize];
-        if (count > bestCount) {
-            bestCount = count;
-            best = c;
-        }
-    }
-    return static_cast<quint8>(bytes[best * sectorSize]);
+    // earliest copy holds. Counted once per copy: linear in the copies.
+    const auto *bytes = reinterpret_cast<const quint8 *>(rawData.constData() + ref.offset + position);
+    int counts[256] = {};
+    int most = 0;
+    for (int c = 0; c < ref.copies; ++c)
+        most = qMax(most, ++counts[bytes[c * sectorSize]]);
+    for (int c = 0; c < ref.copies; ++c)
+        if (counts[bytes[c * sectorSize]] == most)
+            return bytes[c * sectorSize];
+    return 0;
 }
 
 void ContainerParser::copyStored(const SectorRef &ref, char *out) const

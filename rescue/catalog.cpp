@@ -2,6 +2,9 @@
 
 #include "disk/geometry.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace {
 
 quint8 entryByte(const QByteArray &catalog, int entry, int offset)
@@ -73,6 +76,7 @@ QVector<TosFile> catalogFiles(const QByteArray &catalog)
         if (owner >= 1 && owner <= 15)
             name = QStringLiteral("%1_").arg(owner, 2, 16, QLatin1Char('0')) + name;
         TosFile file;
+        file.entries.append(entry);
         file.catalogName = name;
         file.name = safeFileName(name);
         file.key = withoutBit7(entryBytes(catalog, entry, 1, 11));
@@ -94,7 +98,7 @@ static bool entryHasKey(const QByteArray &catalog, int entry, const QByteArray &
     return true;
 }
 
-QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &length)
+QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &length, QVector<int> *entries)
 {
     length = 0;
     QByteArray blocks;
@@ -106,6 +110,8 @@ QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &len
         }
         if (found < 0)
             break;
+        if (entries)
+            entries->append(found);
         length += extentLength(catalog, found);
         for (int i = 16; i < 32; ++i) {
             const quint8 block = entryByte(catalog, found, i);
@@ -136,4 +142,65 @@ QString safeFileName(QString name)
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name.replace(QLatin1Char('\\'), QLatin1Char('_'));
     return name;
+}
+
+namespace {
+
+int extentBlockCount(const QByteArray &catalog, int entry)
+{
+    int count = 0;
+    while (count < 16 && entryByte(catalog, entry, 16 + count) != 0)
+        ++count;
+    return count;
+}
+
+QString firstDoubt(const TosFile &file, const QByteArray &catalog, const CatalogLayout &layout,
+                   const SectorTable &sectors, const QHash<quint8, int> &blockUsers)
+{
+    const int blockBytes = layout.sectorsPerBlock() * geometry::sectorSize;
+    for (int entry : file.entries) {
+        const int sector = layout.catalogFirstSector() + entry * catalogEntrySize / geometry::sectorSize;
+        if (sectors.state(sector) != SectorState::Good)
+            return QStringLiteral("its catalog entry lies in a sector that was not read cleanly");
+    }
+    for (int i = 1; i < 12; ++i) {
+        const int c = entryByte(catalog, file.entries.value(0), i) & 0x7F;
+        if (c < 0x20 || c == 0x7F)
+            return QStringLiteral("its name holds bytes that cannot be printed");
+    }
+    if (qint64(file.length) > qint64(file.blocks.size()) * blockBytes)
+        return QStringLiteral("its length is more than its blocks hold");
+    if (qint64(file.length) > qint64(sectors.count()) * geometry::sectorSize)
+        return QStringLiteral("its length is more than the disk holds");
+    for (int entry : file.entries) {
+        const int length = qMax(0, extentLength(catalog, entry));
+        if ((length + blockBytes - 1) / blockBytes != extentBlockCount(catalog, entry))
+            return QStringLiteral("its record count does not match its block list");
+    }
+    for (char b : file.blocks) {
+        const quint8 block = quint8(b);
+        if (qint64(layout.firstBlockSector()) + qint64(block + 1) * layout.sectorsPerBlock() > sectors.count())
+            return QStringLiteral("a block lies beyond the disk");
+        if (blockUsers.value(block) > 1)
+            return QStringLiteral("a block is shared with another file");
+    }
+    return QString();
+}
+
+} // namespace
+
+void checkEntries(QVector<TosFile> &files, const QByteArray &catalog, const CatalogLayout &layout,
+                  const SectorTable &sectors)
+{
+    // How many files name each block (a file naming one twice counts once).
+    QHash<quint8, int> blockUsers;
+    for (const TosFile &file : files) {
+        QSet<quint8> own;
+        for (char b : file.blocks)
+            own.insert(quint8(b));
+        for (quint8 block : own)
+            ++blockUsers[block];
+    }
+    for (TosFile &file : files)
+        file.doubt = firstDoubt(file, catalog, layout, sectors, blockUsers);
 }

@@ -2,6 +2,7 @@
 
 #include "disk/formatdetect.h"
 #include "disk/geometry.h"
+#include "disk/sectortable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,7 +29,11 @@ struct TosFile
     QString badList;
     int suspectCount = 0;
     QString suspectList;
+    int flaggedCount = 0; // sectors read with error bits or differing copies, in any mode
     int headerSize = 0;
+
+    QVector<int> entries; // the catalog entries the file was read from, its extents in order
+    QString doubt;        // why its catalog entry cannot be trusted; empty when it can
 };
 
 // The 4096 catalog bytes of an image in logical order: sectors 0..15 for
@@ -38,8 +43,18 @@ QByteArray catalogBytes(const QByteArray &imageData, const CatalogLayout &layout
 // The catalog's files in entry order, with name and key filled in.
 QVector<TosFile> catalogFiles(const QByteArray &catalog);
 
-// Block numbers of the file with this key, from its extents 0, 1, 2, ...
-QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &length);
+// Block numbers of the file with this key, from its extents 0, 1, 2, ...;
+// the entries of the extents, when asked for.
+QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &length,
+                      QVector<int> *entries = nullptr);
+
+// Marks each file whose catalog entry cannot be trusted with the reason:
+// an entry in a catalog sector that is not good, a name that cannot be
+// printed, a length beyond its blocks or the disk, a record count that does
+// not match its block list, a block beyond the disk or shared with another
+// file. sectors: the image's sectors in logical order.
+void checkEntries(QVector<TosFile> &files, const QByteArray &catalog, const CatalogLayout &layout,
+                  const SectorTable &sectors);
 
 // Logical sectors of the blocks: 4 KB blocks from sector 64 on a large
 // disk, otherwise 1 KB blocks from sector 64 (A.2) or 0 (A.4).

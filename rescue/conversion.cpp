@@ -16,6 +16,21 @@ QString safeImageName(const QString &imageName)
     return safeFileName(imageName);
 }
 
+QString verdictName(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Complete:
+        return QStringLiteral("complete");
+    case Verdict::Damaged:
+        return QStringLiteral("damaged");
+    case Verdict::Suspect:
+        return QStringLiteral("suspect");
+    case Verdict::Unverified:
+        return QStringLiteral("unverified");
+    }
+    return QString();
+}
+
 QString imageFolderPath(const QString &outputRoot, const QString &imageName)
 {
     return outputRoot + QLatin1Char('/') + safeImageName(imageName) + QLatin1Char('/');
@@ -71,12 +86,20 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
 
     libtap tap;
     const QByteArray catalog = catalogBytes(state.sectors.bytes(), layout);
-    for (TosFile &file : catalogFiles(catalog)) {
-        file.blocks = fileBlocks(catalog, file.key, file.length);
+    QVector<TosFile> files = catalogFiles(catalog);
+    for (TosFile &file : files) {
+        QVector<int> extents;
+        file.blocks = fileBlocks(catalog, file.key, file.length, &extents);
+        if (!extents.isEmpty())
+            file.entries = extents;
         file.sectors = blockSectors(file.blocks, layout);
-        extractFile(state, file, tap);
-        if (file.badCount > 0)
-            ++report.damagedFiles;
+    }
+    checkEntries(files, catalog, layout, row.sectors);
+    for (TosFile &file : files) {
+        const Verdict verdict = extractFile(state, file, tap);
+        report.damagedFiles += verdict == Verdict::Damaged;
+        report.suspectFiles += verdict == Verdict::Suspect;
+        report.unverifiedFiles += verdict == Verdict::Unverified;
         // Written: release it, so one file's data is held at a time, not all.
         file.data = QByteArray();
         ++report.catalogFiles;

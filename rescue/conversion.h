@@ -26,6 +26,18 @@ struct ConversionOptions
     bool dryRun = false;
 };
 
+// What a rescued file's bytes are known to be worth:
+// - complete: every sector good, read with a clean status, from a trusted
+//   catalog entry;
+// - damaged: a sector is missing;
+// - suspect: a sector is suspect (salvage mode), or its catalog entry cannot
+//   be trusted;
+// - unverified: a sector read with error bits was taken as read (default
+//   mode), so the bytes may be wrong.
+// "complete" means the same in every mode.
+enum class Verdict { Complete, Damaged, Suspect, Unverified };
+QString verdictName(Verdict verdict);
+
 // One rescued file as the sector report lists it.
 struct FileSummary
 {
@@ -36,7 +48,8 @@ struct FileSummary
     int bad = 0;
     int suspect = 0;
     int zero = 0;   // read sectors that hold only zeros
-    bool complete() const { return bad == 0 && suspect == 0; }
+    Verdict verdict = Verdict::Complete;
+    bool complete() const { return verdict == Verdict::Complete; }
 };
 
 struct ConversionReport
@@ -44,6 +57,8 @@ struct ConversionReport
     bool converted = false; // false: the layout is unknown, nothing was done
     int catalogFiles = 0;
     int damagedFiles = 0; // catalog files with at least one bad sector
+    int suspectFiles = 0;    // catalog files called suspect
+    int unverifiedFiles = 0; // catalog files called unverified
     int lostBlocks = 0;
     int writeFailures = 0;
     QVector<LogEntry::WriteFailure> failures;

@@ -21,6 +21,7 @@ void assemble(RescueState &state, TosFile &file)
             file.data.append(sector, sectorSize);
             if (isFilledWith(sector, sectorSize, '\0'))
                 ++file.falsePositives;
+            file.flaggedCount += state.sectors.state(s) == SectorState::Suspect;
             if (state.isSuspect(s)) {
                 ++file.suspectCount;
                 file.suspectList += QStringLiteral("%1,").arg(s - first);
@@ -112,7 +113,18 @@ HeaderInfo describeHeader5(const QString &name, const QString &typeWord, const Q
     return {text, start, -1};
 }
 
-void extractFile(RescueState &state, TosFile &file, libtap &tap)
+Verdict verdictOf(int bad, int suspect, int flagged, bool doubtful, bool salvage)
+{
+    if (bad > 0)
+        return Verdict::Damaged;
+    if (doubtful || (salvage && suspect > 0))
+        return Verdict::Suspect;
+    if (flagged > 0)
+        return Verdict::Unverified;
+    return Verdict::Complete;
+}
+
+Verdict extractFile(RescueState &state, TosFile &file, libtap &tap)
 {
     assemble(state, file);
     logFile(state, file);
@@ -147,12 +159,25 @@ void extractFile(RescueState &state, TosFile &file, libtap &tap)
         state.out.writeFile(state.folder + outputName + QStringLiteral(".inf"), header.text.toUtf8());
     }
 
+    // A length its blocks cannot hold comes from a damaged entry: only what
+    // the blocks hold is written.
+    if (file.length > file.data.size()) {
+        state.log(LogEntry::warning().text(QStringLiteral("file %1: its catalog length %2 is more than its blocks hold; "
+                                                          "cut to %3 bytes")
+                                               .arg(file.catalogName)
+                                               .arg(file.length)
+                                               .arg(file.data.size())));
+        file.length = file.data.size();
+    }
     const qint64 bodyLength = qint64(file.length) - file.headerSize;
     const QByteArray body = bodyLength < 0 ? file.data.mid(file.headerSize)
                                            : file.data.mid(file.headerSize, int(bodyLength));
     state.out.writeFile(state.folder + outputName, body);
     addToArchive(state, tap, file.catalogName, body, file.typeByte, header);
+    const Verdict verdict
+        = verdictOf(file.badCount, file.suspectCount, file.flaggedCount, !file.doubt.isEmpty(), state.salvage);
     if (state.files)
         state.files->append({file.catalogName, outputName, type.word, file.length, file.badCount,
-                             file.suspectCount, file.falsePositives});
+                             file.suspectCount, file.falsePositives, verdict});
+    return verdict;
 }

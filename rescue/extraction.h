@@ -46,8 +46,11 @@ struct RescueState
 };
 
 // Assembles one catalog file from its sectors, logs it and writes its
-// ".inf", raw body and tape entry.
-void extractFile(RescueState &state, TosFile &file, libtap &tap);
+// ".inf", raw body and tape entry; the result is what its bytes are worth.
+Verdict extractFile(RescueState &state, TosFile &file, libtap &tap);
+
+// The verdict of bytes from these sector counts, in this mode.
+Verdict verdictOf(int bad, int suspect, int flagged, bool doubtful, bool salvage);
 
 // The ".inf" text of a Spectrum header (single line feeds, no final line
 // end) and the tape parameters it gives.

@@ -28,14 +28,17 @@ void summarise(RescueState &state, int first, int count, const QString &file, co
     state.own(first, count, file);
     if (!state.files)
         return;
-    FileSummary summary{file, file, type, length, 0, 0, 0};
+    FileSummary summary{file, file, type, length, 0, 0, 0, Verdict::Complete};
+    int flagged = 0;
     for (int s = first; s < first + count && state.sectors.contains(s); ++s) {
         if (!state.sectors.isRead(s))
             ++summary.bad;
         else if (isFilledWith(state.sectors.sectorData(s), sectorSize, '\0'))
             ++summary.zero;
         summary.suspect += state.isSuspect(s);
+        flagged += state.sectors.state(s) == SectorState::Suspect;
     }
+    summary.verdict = verdictOf(summary.bad, summary.suspect, flagged, false, state.salvage);
     state.files->append(summary);
 }
 

@@ -57,10 +57,10 @@ QByteArray filesCsv(const ConversionReport &report)
 {
     QByteArray csv = csvLine({QStringLiteral("name"), QStringLiteral("file"), QStringLiteral("type"),
                               QStringLiteral("length"), QStringLiteral("bad"), QStringLiteral("suspect"),
-                              QStringLiteral("zero"), QStringLiteral("complete")});
+                              QStringLiteral("zero"), QStringLiteral("complete"), QStringLiteral("verdict")});
     for (const FileSummary &file : report.files)
         csv += csvLine({file.name, file.file, file.type, QString::number(file.length), QString::number(file.bad),
                         QString::number(file.suspect), QString::number(file.zero),
-                        file.complete() ? QStringLiteral("yes") : QStringLiteral("no")});
+                        file.complete() ? QStringLiteral("yes") : QStringLiteral("no"), verdictName(file.verdict)});
     return csv;
 }

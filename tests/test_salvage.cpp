@@ -112,7 +112,11 @@ private slots:
         QTest::newRow("clean") << 0 << 0 << -1 << 1 << false << false << 1;
         QTest::newRow("ST1 data error") << 0x20 << 0 << -1 << 1 << false << false << 2;
         QTest::newRow("ST2 data error") << 0 << 0x20 << -1 << 1 << false << false << 2;
-        QTest::newRow("other status bits") << 0x04 << 0x01 << -1 << 1 << false << false << 1;
+        // The controller found no address mark or no data: the stored bytes are
+        // filler, never the sector.
+        QTest::newRow("no data, no data mark") << 0x04 << 0x01 << -1 << 1 << false << false << 0;
+        QTest::newRow("no address mark") << 0x01 << 0 << -1 << 1 << false << false << 0;
+        QTest::newRow("other status bits") << 0x80 << 0x40 << -1 << 1 << false << false << 1;
         QTest::newRow("partial length") << 0 << 0 << 128 << 1 << false << false << 2;
         QTest::newRow("copies alike") << 0 << 0 << -1 << 3 << false << false << 1;
         QTest::newRow("copies differ") << 0 << 0 << -1 << 3 << true << false << 2;
@@ -362,8 +366,8 @@ private slots:
         QVERIFY(linesOf(run.out).contains("Read 2 (read2): 639 good sector(s); supplied 1 good and 0 suspect"));
         QVERIFY(linesOf(run.out).contains("file GAME "));
         const QStringList files = QString::fromUtf8(readFile(dir + "/out/read1/read1.files.csv")).split("\r\n");
-        QCOMPARE(files.value(0), "name,file,type,length,bad,suspect,zero,complete");
-        QCOMPARE(files.value(1), "GAME,GAME.cod,code,1005,0,0,0,yes");
+        QCOMPARE(files.value(0), "name,file,type,length,bad,suspect,zero,complete,verdict");
+        QCOMPARE(files.value(1), "GAME,GAME.cod,code,1005,0,0,0,yes,complete");
         const QStringList sectors = QString::fromUtf8(readFile(dir + "/out/read1/read1.sectors.csv")).split("\r\n");
         QCOMPARE(sectors.value(0), "logical,track,side,sector_id,state,agreeing,supplier,owner");
         QCOMPARE(sectors.value(1 + 0), "0,0,0,0,good,3,read1,catalog");

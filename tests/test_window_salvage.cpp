@@ -128,7 +128,7 @@ private slots:
         QVERIFY(QDir().mkpath(out));
         QVERIFY(window.exportSectorReport(out));
         const QStringList files = QString::fromUtf8(readFile(out + "/rep.files.csv")).split("\r\n");
-        QCOMPARE(files.value(1), QString("GAME,GAME.cod,code,1005,1,0,0,no"));
+        QCOMPARE(files.value(1), QString("GAME,GAME.cod,code,1005,1,0,0,no,damaged"));
         const QStringList sectors = QString::fromUtf8(readFile(out + "/rep.sectors.csv")).split("\r\n");
         QCOMPARE(sectors.value(1 + 19), QString("19,1,0,5,missing,0,,GAME"));
         // Only the report: no rescue was written.
