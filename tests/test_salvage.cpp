@@ -12,6 +12,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <QGuiApplication>
@@ -338,6 +339,57 @@ private slots:
         const QByteArray body = readFile(dir + "/out/S/GAME.cod");
         QCOMPARE(body == disk.game.mid(5), salvage);
         QCOMPARE(body.mid(2 * 256 - 5, 256) == QByteArray(256, '\0'), !salvage);
+    }
+
+    // What files.csv calls GAME after a damage of one kind, in default mode
+    // and in salvage mode: "complete" only when its bytes are proven.
+    void verdictsNeverCallWrongBytesComplete_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("defaultVerdict");
+        QTest::addColumn<QString>("salvageVerdict");
+        QTest::newRow("none") << "none" << "yes,complete" << "yes,complete";
+        QTest::newRow("data error taken as read") << "crc" << "no,unverified" << "no,suspect";
+        QTest::newRow("missing sector") << "missing" << "no,damaged" << "no,damaged";
+        QTest::newRow("duplicate id, other data") << "duplicate" << "no,unverified" << "no,suspect";
+        QTest::newRow("not found by the controller") << "notfound" << "no,damaged" << "no,damaged";
+        QTest::newRow("catalog sector with a data error") << "catalog" << "no,suspect" << "no,suspect";
+        QTest::newRow("block shared with another file") << "shared" << "no,suspect" << "no,suspect";
+        QTest::newRow("unprintable name") << "name" << "no,suspect" << "no,suspect";
+    }
+
+    void verdictsNeverCallWrongBytesComplete()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, defaultVerdict);
+        QFETCH(QString, salvageVerdict);
+        DamagedDisk disk;
+        if (damage == "crc")
+            disk.crcError(17);
+        else if (damage == "missing")
+            disk.remove(17);
+        else if (damage == "duplicate")
+            disk.at(20)->id = disk.at(17)->id; // same track, other data
+        else if (damage == "notfound")
+            disk.at(17)->st1 = 0x01;
+        else if (damage == "catalog")
+            disk.crcError(0, false);
+        else if (damage == "shared")
+            disk.image.setLogicalBytes(64, rescuetest::extentEntry(0, "OTHER", "", 0, 100, "\x04"), false);
+        else if (damage == "name")
+            disk.image.setLogicalBytes(32, rescuetest::extentEntry(0, "GA\x01E", "", 0, disk.game.size(), "\x04"), false);
+        const QString dir = folder();
+        const QString image = write(dir, "verdict.dsk", disk.image.edsk());
+        for (bool salvage : {false, true}) {
+            BatchMode mode;
+            mode.salvage = salvage;
+            mode.writeReport = true;
+            const QString out = dir + (salvage ? "/salvage" : "/default");
+            rescue({image}, out, mode);
+            const QStringList files = QString::fromUtf8(readFile(out + "/verdict/verdict.files.csv")).split("\r\n");
+            const QString game = files.filter(QRegularExpression("^GA")).value(0);
+            QVERIFY2(game.endsWith(salvage ? salvageVerdict : defaultVerdict), qPrintable(files.join(" | ")));
+        }
     }
 
     // Three damaged reads of one disk give one complete rescue.
