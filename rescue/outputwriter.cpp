@@ -255,10 +255,10 @@ QString writeWhole(int folder, const QByteArray &name, const QByteArray &bytes, 
             ::close(fd);
             return error != 0 ? systemReason(error, "cannot write the file") : QString();
         }
-        // File systems without unnamed files say so in one of these ways;
-        // any other error is the folder's and is reported.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return systemReason(errno, "cannot create a temporary file");
+        // Refused: file systems without unnamed files say EOPNOTSUPP,
+        // EISDIR or EINVAL, and some answer EPERM for a folder removed
+        // meanwhile. The named way is taken; when the folder is at fault
+        // it fails as well, and says why in the words it always has.
     }
 #else
     Q_UNUSED(unnamed)

@@ -2,18 +2,25 @@
 // hostile catalog names, images of one name, links at output paths, a full
 // file, duplicate sector ids, inputs that are not files, oversized tape
 // blocks and control characters, seen as a user sees them (files on disk,
-// log lines, exit status).
+// log lines, exit status). Runs that are killed, interrupted or have their
+// folders swapped under them leave complete files and no temporaries.
 #include "batchtestutil.h"
 #include "imagebuilder.h"
+#include "rescue/interruption.h"
+#include "rescue/outputwriter.h"
 #include "rescuetestutil.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace batchtest;
 
@@ -66,6 +73,66 @@ public:
 
 private:
     rlimit saved{};
+};
+
+// What makes the writer use named temporaries, as on a file system without
+// unnamed files.
+const char namedTemporaries[] = "MALVORE_NAMED_TEMPORARIES";
+
+// Named temporaries for the writers made while it lives, when on.
+class TemporaryKind
+{
+public:
+    explicit TemporaryKind(bool named)
+    {
+        if (named)
+            qputenv(namedTemporaries, "1");
+    }
+    ~TemporaryKind() { qunsetenv(namedTemporaries); }
+};
+
+// Every entry below root (files, folders, links) whose name marks it as
+// one of the writer's temporaries.
+QStringList temporariesBelow(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileName().startsWith(QLatin1String(".malvore-")))
+            found << it.filePath();
+    }
+    return found;
+}
+
+// A process id no process has: ids stay below the kernel's pid_max.
+qint64 deadProcessId()
+{
+    QFile limit(QStringLiteral("/proc/sys/kernel/pid_max"));
+    if (limit.open(QIODevice::ReadOnly)) {
+        bool ok = false;
+        const qint64 value = limit.readAll().trimmed().toLongLong(&ok);
+        if (ok)
+            return value;
+    }
+    return 4194304; // the largest pid_max Linux allows
+}
+
+// Calls action before the write numbered at (from 1) of the runs made
+// while it lives, and counts the writes.
+class BeforeWrite
+{
+public:
+    BeforeWrite(int at, std::function<void()> action)
+    {
+        OutputWriter::setBeforeWriteHook([this, at, action](const QString &) {
+            if (++writes == at)
+                action();
+        });
+    }
+    ~BeforeWrite() { OutputWriter::setBeforeWriteHook({}); }
+    std::atomic<int> writes{0};
 };
 
 } // namespace
@@ -384,6 +451,253 @@ private slots:
         if (format == LogFormat::Html)
             QVERIFY(run.out.contains("file &lt;hr>X "));
         QVERIFY(readFile(dir + "/out/E\x1b[2J/\x1b]0;X\x07.cod.inf").startsWith("File   : \x1b]0;X\x07.cod\n"));
+    }
+
+    // Whatever the run meets, it leaves no temporary anywhere in the tree:
+    // with unnamed files or named temporaries, on a first run, over an
+    // earlier run's files, and when a file cannot be written whole.
+    void noTemporaryRemains_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<QString>("run");
+        for (const bool named : {false, true}) {
+            const char *kind = named ? "named temporaries" : "unnamed files";
+            for (const char *run : {"first run", "over an earlier run", "file too large"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(kind, run))) << named << QString(run);
+        }
+    }
+
+    void noTemporaryRemains()
+    {
+        QFETCH(bool, named);
+        QFETCH(QString, run);
+        const TemporaryKind kind(named);
+        const QString dir = folder("clean");
+        const QString path = image(dir, "K.dsk", smallTosDisk());
+        const QString out = dir + "/out";
+        if (run == "over an earlier run") {
+            QCOMPARE(rescue({path}, out).status, 0);
+            // Changed by hand since: the rescue puts its own bytes back.
+            QVERIFY(writeFile(out + "/K/GAME.C.cod", "edited"));
+        }
+        QCOMPARE(rescue({path}, dir + "/reference").status, 0);
+        InProcessRun result;
+        if (run == "file too large") {
+            FileSizeLimit limit(1024);
+            if (!limit.active)
+                QSKIP("cannot lower the file size limit here");
+            result = rescue({path}, out);
+        } else {
+            result = rescue({path}, out);
+        }
+        QCOMPARE(temporariesBelow(dir), QStringList());
+        if (run == "file too large") {
+            QCOMPARE(result.status, 1);
+            QVERIFY2(result.out.contains("Cannot write " + out + "/K/GAME.C.cod: "), qPrintable(result.out));
+            QVERIFY(!QFile::exists(out + "/K/GAME.C.cod"));
+        } else {
+            QCOMPARE(result.status, 0);
+            QCOMPARE(treeOf(out), treeOf(dir + "/reference"));
+        }
+    }
+
+    // A named temporary left by a killed run is removed the next time a run
+    // writes into its folder, with either kind of temporary; one that may
+    // belong to a write going on now, and every other name, stays.
+    void staleTemporariesAreRemoved_data()
+    {
+        QTest::addColumn<QString>("name"); // %dead: a process that does not exist
+        QTest::addColumn<int>("ageMinutes");
+        QTest::addColumn<bool>("isFolder");
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("dead process") << ".malvore-%dead-1" << 0 << false << false << true;
+        QTest::newRow("dead process, named temporaries") << ".malvore-%dead-1" << 0 << false << true << true;
+        QTest::newRow("live process") << ".malvore-1-4" << 0 << false << true << false;
+        QTest::newRow("live process, over an hour old") << ".malvore-1-4" << 61 << false << true << true;
+        QTest::newRow("live process, within the hour") << ".malvore-1-4" << 59 << false << false << false;
+        QTest::newRow("process id out of range") << ".malvore-99999999999999999999-2" << 0 << false << false << true;
+        QTest::newRow("not a temporary's name") << ".malvore-notes" << 600 << false << false << false;
+        QTest::newRow("no counter") << ".malvore-%dead" << 600 << false << true << false;
+        QTest::newRow("a folder") << ".malvore-%dead-3" << 600 << true << false << false;
+    }
+
+    void staleTemporariesAreRemoved()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, ageMinutes);
+        QFETCH(bool, isFolder);
+        QFETCH(bool, named);
+        QFETCH(bool, removed);
+        const TemporaryKind kind(named);
+        const QString dir = folder("stale");
+        const QString path = image(dir, "S.dsk", smallTosDisk());
+        const QString stale = dir + "/out/S/" + QString(name).replace("%dead", QString::number(deadProcessId()));
+        QDir().mkpath(dir + "/out/S");
+        if (isFolder) {
+            QVERIFY(QDir().mkpath(stale));
+        } else {
+            QVERIFY(writeFile(stale, ""));
+            QFile file(stale);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * ageMinutes),
+                                     QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(rescue({path}, dir + "/out").status, 0);
+        QCOMPARE(QFileInfo::exists(stale), !removed);
+        QCOMPARE(readFile(dir + "/out/S/GAME.C.cod").size(), 1500);
+    }
+
+    // The image folder swapped for a link between two files of one
+    // conversion: the writes stay in the folder opened at the start (or
+    // fail, when it is gone), never through the link.
+    void swappedFolderReceivesNothingOutsideTheRoot_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<bool>("keepFolder"); // moved aside within the root, or removed
+        for (const bool named : {false, true}) {
+            const char *kind = named ? "named temporaries" : "unnamed files";
+            QTest::newRow(qPrintable(QStringLiteral("moved aside, %1").arg(kind))) << named << true;
+            QTest::newRow(qPrintable(QStringLiteral("removed, %1").arg(kind))) << named << false;
+        }
+    }
+
+    void swappedFolderReceivesNothingOutsideTheRoot()
+    {
+        QFETCH(bool, named);
+        QFETCH(bool, keepFolder);
+        const TemporaryKind kind(named);
+        const QString dir = folder("swap");
+        const QString path = image(dir, "W.dsk", smallTosDisk());
+        QCOMPARE(rescue({path}, dir + "/reference").status, 0);
+        const QString out = dir + "/out";
+        const QString elsewhere = dir + "/elsewhere";
+        QDir().mkpath(elsewhere);
+        bool swapped = false;
+        InProcessRun run;
+        {
+            const BeforeWrite swap(2, [&]() {
+                swapped = keepFolder ? QDir().rename(out + "/W", out + "/W.moved")
+                                     : QDir(out + "/W").removeRecursively();
+                swapped = swapped && QFile::link(elsewhere, out + "/W");
+            });
+            run = rescue({path}, out);
+            QVERIFY(swap.writes > 2);
+        }
+        QVERIFY(swapped);
+        QCOMPARE(contentsBelow(elsewhere), QList<QByteArray>());
+        QVERIFY(QFileInfo(out + "/W").isSymLink());
+        QCOMPARE(temporariesBelow(dir), QStringList());
+        if (keepFolder) {
+            QCOMPARE(run.status, 0);
+            QCOMPARE(treeOf(out + "/W.moved"), treeOf(dir + "/reference/W"));
+        } else {
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.err.contains(": cannot write " + out + "/W/GAME.C.cod: "), qPrintable(run.err));
+            QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"W"});
+        }
+    }
+
+    // Asked to stop, a writer begins no file and makes no folder, and says
+    // nothing: the program reports the interruption once.
+    void interruptedWriterBeginsNothing()
+    {
+        const QString dir = folder("stop");
+        QVector<LogEntry> entries;
+        OutputWriter writer([&entries](const LogEntry &entry) { entries.append(entry); });
+        QVERIFY(writer.makeFolder(dir + "/out/I/"));
+        QVERIFY(writer.writeFile(dir + "/out/I/first", "first"));
+        requestInterruption(SIGTERM);
+        const bool second = writer.writeFile(dir + "/out/I/second", "second");
+        const bool folderMade = writer.makeFolder(dir + "/out/J/");
+        clearInterruption();
+        QVERIFY(!second && !folderMade);
+        QCOMPARE(writer.failureCount(), 0);
+        QCOMPARE(entries.size(), 0);
+        QCOMPARE(readFile(dir + "/out/I/first"), QByteArray("first"));
+        QCOMPARE(QDir(dir + "/out").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"I"});
+        QCOMPARE(QDir(dir + "/out/I").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"first"});
+    }
+
+    // malvore-rescue stopped in the middle of a large batch: SIGINT and
+    // SIGTERM end it with 128 + the signal and a line saying so, SIGKILL
+    // at any moment; every file it leaves is whole, and no temporary stays.
+    void stoppedBatchLeavesOnlyWholeFiles_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("named");
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGTERM, named temporaries") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
+        QTest::newRow("SIGINT, named temporaries") << int(SIGINT) << true;
+        // A named temporary may outlive a kill (the next run removes it):
+        // only unnamed files are sure to vanish.
+        QTest::newRow("SIGKILL") << int(SIGKILL) << false;
+    }
+
+    void stoppedBatchLeavesOnlyWholeFiles()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, named);
+        const QString dir = folder("signal");
+        // A few disks, each named many times: every naming is rescued into
+        // a folder of its own ("img1~7"), the same files each time.
+        QStringList distinct;
+        for (int i = 0; i < 3; ++i) {
+            const tosdisk::Disk disk = tosdisk::sampleDisk(40, 1, i == 1, quint32(11 + i), 70);
+            distinct << image(dir, QStringLiteral("img%1.dsk").arg(i), tosdisk::build(disk));
+        }
+        QCOMPARE(rescue(distinct, dir + "/reference").status, 0);
+        QStringList images;
+        for (int i = 0; i < 1500; ++i)
+            images << distinct.at(i % distinct.size());
+        const QString out = dir + "/out";
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(namedTemporaries);
+        if (named)
+            environment.insert(namedTemporaries, "1");
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(MALVORE_RESCUE_PATH),
+                      QStringList{"--quiet", "--jobs", "2", "--output", out} + images);
+        QVERIFY(process.waitForStarted());
+        // Signalled once a few images are written, well before the end.
+        while (process.state() == QProcess::Running && QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() < 4)
+            process.waitForFinished(2);
+        QVERIFY2(process.state() == QProcess::Running, "the batch ended before the signal: make it larger");
+        QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+        QVERIFY(process.waitForFinished(120000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        if (signal == SIGKILL) {
+            QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        } else {
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 128 + signal);
+            QVERIFY2(err.endsWith("malvore-rescue: interrupted; the files written so far are complete\n"),
+                     qPrintable(err));
+        }
+
+        QCOMPARE(temporariesBelow(dir), QStringList());
+        const QStringList folders = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QVERIFY(folders.size() >= 4);
+        QVERIFY2(folders.size() < images.size(), "the signal stopped nothing");
+        // Each file left is byte for byte the one an undisturbed run writes;
+        // the archive is named after its folder.
+        int files = 0;
+        for (const QString &name : folders) {
+            const QString original = name.section(QLatin1Char('~'), 0, 0);
+            const QMap<QString, QByteArray> tree = treeOf(out + "/" + name);
+            for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+                const QString file = it.key() == name + ".tap" ? original + ".tap" : it.key();
+                QVERIFY2(it.value() == readFile(dir + "/reference/" + original + "/" + file),
+                         qPrintable(name + "/" + it.key()));
+                ++files;
+            }
+        }
+        QVERIFY(files > 0);
     }
 };
 
