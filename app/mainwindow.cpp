@@ -22,6 +22,7 @@
 #include <QFontDatabase>
 #include <QGraphicsScene>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -55,6 +56,18 @@ QTableWidgetItem *numberItem(int value)
 {
     auto *item = new QTableWidgetItem;
     item->setData(Qt::DisplayRole, value);
+    return item;
+}
+
+// The bad sectors of a row; a salvaged row counts its suspect sectors too,
+// so that a row without missing sectors does not look whole.
+QTableWidgetItem *badSectorsItem(const ImageRow &image)
+{
+    const int suspect = image.salvage ? image.sectors.countOf(SectorState::Suspect) : 0;
+    if (suspect == 0)
+        return numberItem(image.badSectors);
+    auto *item = new QTableWidgetItem(MainWindow::tr("%1 + %2 suspect").arg(image.badSectors).arg(suspect));
+    item->setData(Qt::UserRole, image.badSectors + suspect);
     return item;
 }
 
@@ -138,6 +151,16 @@ MainWindow::MainWindow(QWidget *parent)
 
     session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
     salvageCommands = new SalvageController(this, ui->menuRescue, ui->dskList, session);
+    // Salvage mode changes what is rescued and is remembered between
+    // sessions: while it is on, the status bar says so.
+    salvageIndicator = new QLabel(tr("Salvage mode"), this);
+    salvageIndicator->setObjectName(QStringLiteral("salvageIndicator"));
+    salvageIndicator->setToolTip(tr("Weak sectors are read by the majority of their copies and sectors with data "
+                                    "errors are suspect. Rescue > Salvage damaged sectors turns it off."));
+    statusBar()->insertPermanentWidget(0, salvageIndicator);
+    QAction *salvageMode = salvageCommands->salvageModeAction();
+    salvageIndicator->setVisible(salvageMode->isChecked());
+    connect(salvageMode, &QAction::toggled, salvageIndicator, &QWidget::setVisible);
 
     setAcceptDrops(true);
 }
@@ -377,7 +400,7 @@ QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
     ui->dskList->setItem(row, 0, new QTableWidgetItem(image.name));
     ui->dskList->setItem(row, 1, numberItem(image.tracks));
     ui->dskList->setItem(row, 2, numberItem(image.sides));
-    ui->dskList->setItem(row, 4, numberItem(image.badSectors));
+    ui->dskList->setItem(row, 4, badSectorsItem(image));
 
     auto *map = new QTableWidgetItem;
     map->setData(Qt::DecorationRole, QPixmap::fromImage(mapPicture(image)));
@@ -568,18 +591,35 @@ void MainWindow::on_action_Save_triggered()
 void MainWindow::reportSaveSummary(const SaveSummary &saved)
 {
     const QString folder = outputFolder();
-    LogEntry summary = LogEntry::info().text(QStringLiteral("Rescued %1 file(s), %2 damaged, from %3 image(s) into ")
+    // Files whose bytes are not proven are counted too, where there are any.
+    QString unproven;
+    if (saved.suspect > 0)
+        unproven += QStringLiteral("%1 suspect, ").arg(saved.suspect);
+    if (saved.unverified > 0)
+        unproven += QStringLiteral("%1 unverified, ").arg(saved.unverified);
+    LogEntry summary = LogEntry::info().text(QStringLiteral("Rescued %1 file(s), %2 damaged, %3from %4 image(s) into ")
                                                  .arg(saved.files)
                                                  .arg(saved.damaged)
+                                                 .arg(unproven)
                                                  .arg(saved.images));
     summary.strong(folder);
     if (!saved.failures.isEmpty())
         summary.text(QStringLiteral("; %1 output(s) could not be written").arg(saved.failures.size()));
     logEntry(summary);
-    statusBar()->showMessage(tr("%n file(s) rescued into %1, %2 damaged", nullptr, saved.files)
-                                 .arg(QDir::toNativeSeparators(folder))
-                                 .arg(saved.damaged),
-                             0);
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (saved.suspect + saved.unverified > 0)
+        statusBar()->showMessage(tr("%n file(s) rescued into %1, %2 damaged, %3 suspect, %4 unverified", nullptr,
+                                    saved.files)
+                                     .arg(shown)
+                                     .arg(saved.damaged)
+                                     .arg(saved.suspect)
+                                     .arg(saved.unverified),
+                                 0);
+    else
+        statusBar()->showMessage(tr("%n file(s) rescued into %1, %2 damaged", nullptr, saved.files)
+                                     .arg(shown)
+                                     .arg(saved.damaged),
+                                 0);
 }
 
 void MainWindow::reportWriteFailures(const QVector<LogEntry::WriteFailure> &failures)

@@ -14,6 +14,7 @@
 class QGraphicsScene;
 class QGraphicsItem;
 class QToolButton;
+class QLabel;
 class RescueSession;
 struct SaveSummary;
 class SalvageController;
@@ -176,6 +177,7 @@ private:
     QGraphicsScene *scene = nullptr;
     QGraphicsItem *pixmapItem = nullptr;
     QToolButton *outputButton = nullptr;
+    QLabel *salvageIndicator = nullptr;
     Ui::MainWindow *ui = nullptr;
     QString outputRoot = QStringLiteral(".");
 };

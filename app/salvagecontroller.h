@@ -24,6 +24,8 @@ public:
     // read again in the new mode. Remembered in the settings.
     void setSalvage(bool on);
     bool salvaging() const;
+    // The checkable command that turns salvage mode on and off.
+    QAction *salvageModeAction() const { return salvageAction; }
     // Merges the selected rows (two or more reads of one geometry) into a
     // new row; false, with a status message, when it cannot.
     bool mergeSelectedRows();

@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "interruption.h"
 #include "merge.h"
 #include "report.h"
 
@@ -129,6 +130,25 @@ LoadResult RescueSession::mergeQuietly(const QStringList &paths) const
                                                      .arg(names.at(r), names.first())
                                                      .arg(reads.at(r).sides)
                                                      .arg(reads.first().sides)));
+    }
+    // Each read is compared with the first, whose name the merge takes.
+    for (int r = 1; r < reads.size(); ++r) {
+        const MergeCheck check = compareReads(reads.at(r), reads.first());
+        if (!check.differentDisks())
+            continue;
+        if (!rescueOptions.forceMerge)
+            return refuse(LogEntry::error().text(
+                QStringLiteral("Cannot merge %1 with %2: %3 of %4 non-blank good sectors they share differ; they "
+                               "look like reads of different disks")
+                    .arg(names.at(r), names.first())
+                    .arg(check.differing)
+                    .arg(check.shared)));
+        result.entries.append(LogEntry::warning().text(
+            QStringLiteral("%1 and %2 look like reads of different disks (%3 of %4 non-blank good sectors "
+                           "they share differ); merged as asked")
+                .arg(names.at(r), names.first())
+                .arg(check.differing)
+                .arg(check.shared)));
     }
     DiskRead merged;
     merged.refusal = DiskRead::Refusal::None;
@@ -326,9 +346,13 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
             image.folder = report.folder;
             image.files = report.catalogFiles + report.lostBlocks;
             image.damaged = report.damagedFiles;
+            image.suspect = report.suspectFiles;
+            image.unverified = report.unverifiedFiles;
             image.failures = report.failures;
             summary.files += image.files;
             summary.damaged += image.damaged;
+            summary.suspect += image.suspect;
+            summary.unverified += image.unverified;
             summary.failures += image.failures;
             summary.saved.append(image);
             ++summary.images;
@@ -350,8 +374,9 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
     if (!options.loadsFirst)
         beginConversion(total);
     int fetchesStarted = 0;
-    for (int i = 0; i < total && !cancelled; ++i) {
-        for (; fetchesStarted < total && fetchesStarted < i + inFlight; ++fetchesStarted) {
+    // An interrupted batch starts nothing more: what is under way ends.
+    for (int i = 0; i < total && !cancelled && !interruptionRequested(); ++i) {
+        for (; fetchesStarted < total && fetchesStarted < i + inFlight && !interruptionRequested(); ++fetchesStarted) {
             const int index = fetchesStarted;
             pool.start(QRunnable::create([&board, &source, index]() {
                 LoadResult result = source.fetch(index);
@@ -361,6 +386,8 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
                 });
             }));
         }
+        if (i >= fetchesStarted)
+            break; // interrupted before this image was begun
         board.waitFor([&]() { return board.images[size_t(i)].fetched; }, progress, cancelled);
         LoadResult &loaded = board.images[size_t(i)].loaded;
         reportAll(loaded.entries);
@@ -375,7 +402,7 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
             board.waitFor([&]() { return unfinishedConversions() < converting; }, progress, cancelled);
             if (!options.loadsFirst)
                 reportConverted(false);
-            if (cancelled) {
+            if (cancelled || interruptionRequested()) {
                 board.images[size_t(i)] = SaveSlot();
                 break;
             }

@@ -39,6 +39,7 @@ struct RescueOptions
 {
     bool salvage = false;     // suspect sectors; weak sectors by majority
     bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
+    bool forceMerge = false;  // merge reads even when they look like reads of different disks
 };
 
 // What a Save came to, image by image and in all.
@@ -50,6 +51,8 @@ struct SavedImage
     QString folder;      // the image folder, ending in '/'
     int files = 0;       // catalog files and lost blocks
     int damaged = 0;     // catalog files with a missing sector
+    int suspect = 0;     // catalog files called suspect
+    int unverified = 0;  // catalog files called unverified
     QVector<LogEntry::WriteFailure> failures;
 };
 
@@ -59,6 +62,8 @@ struct SaveSummary
     int images = 0;    // images converted (or found not convertible)
     int files = 0;
     int damaged = 0;
+    int suspect = 0;
+    int unverified = 0;
     QVector<LogEntry::WriteFailure> failures;
     QVector<SavedImage> saved; // in the order given
     bool cancelled = false;

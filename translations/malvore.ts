@@ -489,6 +489,32 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <source>No sector report: the disk&apos;s layout is unknown or a file could not be written</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 + %2 suspect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Salvage mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Weak sectors are read by the majority of their copies and sectors with data errors are suspect. Rescue &gt; Salvage damaged sectors turns it off.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) rescued into %1, %2 damaged, %3 suspect, %4 unverified</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>These reads look like different disks: the good sectors they share differ. Merge anyway?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not saved: %1 is one of the reads of this image</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SectorMapView</name>

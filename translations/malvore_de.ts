@@ -524,6 +524,33 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <source>No sector report: the disk&apos;s layout is unknown or a file could not be written</source>
         <translation>Kein Sektorbericht: das Format der Diskette ist unbekannt oder eine Datei konnte nicht geschrieben werden</translation>
     </message>
+    <message>
+        <source>%1 + %2 suspect</source>
+        <translation>%1 + %2 verdächtig</translation>
+    </message>
+    <message>
+        <source>Salvage mode</source>
+        <translation>Bergungsmodus</translation>
+    </message>
+    <message>
+        <source>Weak sectors are read by the majority of their copies and sectors with data errors are suspect. Rescue &gt; Salvage damaged sectors turns it off.</source>
+        <translation>Schwache Sektoren werden nach der Mehrheit ihrer Kopien gelesen, Sektoren mit Datenfehlern sind verdächtig. Retten &gt; Beschädigte Sektoren bergen schaltet den Modus aus.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) rescued into %1, %2 damaged, %3 suspect, %4 unverified</source>
+        <translation>
+            <numerusform>%n Datei nach %1 gerettet, %2 beschädigt, %3 verdächtig, %4 ungeprüft</numerusform>
+            <numerusform>%n Dateien nach %1 gerettet, %2 beschädigt, %3 verdächtig, %4 ungeprüft</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>These reads look like different disks: the good sectors they share differ. Merge anyway?</source>
+        <translation>Diese Lesungen scheinen von verschiedenen Disketten zu stammen: ihre gemeinsamen guten Sektoren unterscheiden sich. Trotzdem zusammenführen?</translation>
+    </message>
+    <message>
+        <source>Not saved: %1 is one of the reads of this image</source>
+        <translation>Nicht gespeichert: %1 ist eine der Lesungen dieses Abbilds</translation>
+    </message>
 </context>
 <context>
     <name>SectorMapView</name>
