@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "folderclaim.h"
 #include "interruption.h"
 #include "merge.h"
 #include "report.h"
@@ -188,7 +189,7 @@ ConversionOptions RescueSession::conversionOptions(const ImageRow &row, const QS
     options.writeReport = rescueOptions.writeReport;
     CatalogLayout layout;
     if (catalogLayout(row.format, row.tracks, layout))
-        options.folderName = claimFolder(safeImageName(row.name), entries);
+        options.folderName = claimFolder(outputRoot, safeImageName(row.name), row.sources.value(0), entries);
     return options;
 }
 
@@ -200,15 +201,35 @@ ConversionReport RescueSession::convert(const ImageRow &row, const QString &outp
     return convertImage(row, options, [this](const LogEntry &entry) { report(entry); });
 }
 
-QString RescueSession::claimFolder(const QString &wanted, QVector<LogEntry> &entries)
+QString RescueSession::claimFolder(const QString &outputRoot, const QString &wanted, const QString &sourceFile,
+                                   QVector<LogEntry> &entries)
 {
+    // Rows read from a file claim a folder that no other image's rescue
+    // holds; rows made in memory only keep apart within the run.
+    const QString source = sourceFile.isEmpty() ? QString() : QFileInfo(sourceFile).absoluteFilePath();
     QString folder = wanted;
-    for (int n = 2; claimedFolders.contains(folder); ++n)
+    bool otherRun = false;
+    QString otherImage;
+    for (int n = 2;; ++n) {
+        if (claimedFolders.contains(folder)) {
+            otherRun = true;
+        } else {
+            QString holder;
+            if (source.isEmpty() || claimImageFolder(outputRoot, folder, source, &holder))
+                break;
+            if (otherImage.isEmpty())
+                otherImage = holder;
+        }
         folder = wanted + QStringLiteral("~%1").arg(n);
+    }
     claimedFolders.insert(folder);
-    if (folder != wanted)
+    if (folder != wanted && otherRun)
         entries.append(LogEntry::warning().text(
             QStringLiteral("The folder %1 holds another image of this run; saved into %2").arg(wanted, folder)));
+    else if (folder != wanted)
+        entries.append(LogEntry::warning().text(
+            QStringLiteral("The folder %1 holds the rescue of another image (%2); saved into %3")
+                .arg(wanted, otherImage, folder)));
     return folder;
 }
 

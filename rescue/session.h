@@ -148,7 +148,8 @@ private:
     void reportAll(const QVector<LogEntry> &entries);
     // A load's entries reach the log through the reader's message signal.
     void reportRead(const QVector<LogEntry> &entries);
-    QString claimFolder(const QString &wanted, QVector<LogEntry> &entries);
+    QString claimFolder(const QString &outputRoot, const QString &wanted, const QString &sourceFile,
+                        QVector<LogEntry> &entries);
     ConversionOptions conversionOptions(const ImageRow &row, const QString &outputRoot, QVector<LogEntry> &entries);
 
     LogSink sink;

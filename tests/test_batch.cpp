@@ -505,6 +505,44 @@ private slots:
         QVERIFY(!inOrder(lines, {"Image ORDERA :", "Image ORDERB :"}));
     }
 
+    // ---- earlier rescues in the same root -------------------------------
+
+    // Another image of the same name never replaces or joins an earlier
+    // rescue; a run of the same image again replaces its own.
+    void earlierRescuesAreKeptApart()
+    {
+        QDir().mkpath(scratch.filePath("earlier/a"));
+        QDir().mkpath(scratch.filePath("earlier/b"));
+        const QString a = imagePath("earlier/a/disk.dsk", tosdisk::build(tosdisk::sampleDisk(40, 1, false, 201, 40)));
+        const QString b = imagePath("earlier/b/disk.dsk", tosdisk::build(tosdisk::sampleDisk(40, 1, false, 202, 60)));
+        BatchOptions options;
+        options.outputRoot = freshFolder("earlier-root");
+        options.images = QStringList{a};
+        QCOMPARE(runInProcess(options).status, 0);
+        const QMap<QString, QByteArray> first = treeOf(options.outputRoot);
+        QVERIFY(!first.isEmpty());
+
+        options.images = QStringList{b};
+        const InProcessRun other = runInProcess(options);
+        QCOMPARE(other.status, 0);
+        QVERIFY2(linesOf(other.out).contains(QStringLiteral("The folder disk holds the rescue of another image (%1); "
+                                                            "saved into disk~2")
+                                                 .arg(QFileInfo(a).absoluteFilePath())),
+                 qPrintable(other.out));
+        QMap<QString, QByteArray> after = treeOf(options.outputRoot);
+        for (auto it = first.constBegin(); it != first.constEnd(); ++it)
+            QCOMPARE(after.value(it.key()), it.value()); // a's rescue untouched
+        QVERIFY(std::any_of(after.keyBegin(), after.keyEnd(), [](const QString &path) { return path.startsWith("disk~2/"); }));
+        QVERIFY(std::none_of(after.keyBegin(), after.keyEnd(), [&first](const QString &path) {
+            return path.startsWith("disk/") && !first.contains(path);
+        }));
+
+        options.images = QStringList{a};
+        const InProcessRun again = runInProcess(options);
+        QVERIFY(!again.out.contains("saved into"));
+        QCOMPARE(treeOf(options.outputRoot), after);
+    }
+
     // ---- the same outputs as the window's Save All ----------------------
 
     void sameTreeAsTheWindow_data()
