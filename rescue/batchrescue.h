@@ -39,6 +39,7 @@ struct BatchMode
 {
     bool salvage = false;     // suspect sectors; weak sectors by majority
     bool merge = false;       // all images are reads of one disk, rescued once
+    bool forceMerge = false;  // merge even reads that look like reads of different disks
     bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
     QString bestImage;        // where to write the salvaged or merged disk, if anywhere
     int jobs = 0;             // images converted at once; 0: as many as the machine has cores

@@ -2,7 +2,11 @@
 
 #include "disk/geometry.h"
 
+#include <QHashFunctions>
+
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 using geometry::sectorSize;
 using geometry::sectorsPerSide;
@@ -15,38 +19,99 @@ struct Copy
     const char *bytes;
 };
 
-// The copy whose whole value most others share; the earliest on a tie.
-int mostAgreed(const QVector<Copy> &copies, int &agreeing)
+// Copies that hold one value: the earliest of them and how many they are.
+struct Group
 {
-    int best = 0;
-    agreeing = 0;
-    for (int c = 0; c < copies.size(); ++c) {
-        int count = 0;
-        for (const Copy &other : copies)
-            count += std::memcmp(copies.at(c).bytes, other.bytes, sectorSize) == 0;
-        if (count > agreeing) {
-            agreeing = count;
-            best = c;
+    int first;
+    int count;
+    int nextSameHash; // the next group whose value has the same hash, or -1
+};
+
+// What the merge of one place works with, kept from place to place so that
+// a merge of many reads does not allocate for every sector.
+struct PlaceScratch
+{
+    std::vector<Copy> good;
+    std::vector<Copy> suspect;
+    std::vector<Group> groups;
+    std::unordered_map<uint, int> groupOfHash; // the first group of each hash
+};
+
+// The copies grouped by their whole value, groups in the order of their
+// first copy: each copy is hashed once and compared in full only with the
+// groups of its hash, so the time is linear in the number of copies.
+void groupByValue(const std::vector<Copy> &copies, PlaceScratch &scratch)
+{
+    std::vector<Group> &groups = scratch.groups;
+    groups.clear();
+    scratch.groupOfHash.clear();
+    for (int c = 0; c < int(copies.size()); ++c) {
+        const char *bytes = copies[size_t(c)].bytes;
+        const uint hash = qHashBits(bytes, sectorSize);
+        const auto head = scratch.groupOfHash.find(hash);
+        int g = head == scratch.groupOfHash.end() ? -1 : head->second;
+        int last = -1;
+        while (g >= 0 && std::memcmp(copies[size_t(groups[size_t(g)].first)].bytes, bytes, sectorSize) != 0) {
+            last = g;
+            g = groups[size_t(g)].nextSameHash;
         }
+        if (g < 0) {
+            g = int(groups.size());
+            groups.push_back(Group{c, 0, -1});
+            if (last >= 0)
+                groups[size_t(last)].nextSameHash = g;
+            else
+                scratch.groupOfHash.emplace(hash, g);
+        }
+        ++groups[size_t(g)].count;
     }
-    return best;
+}
+
+// The copy whose whole value most others share; the earliest on a tie.
+int mostAgreed(const std::vector<Copy> &copies, PlaceScratch &scratch, int &agreeing)
+{
+    // Most often every copy holds one value.
+    size_t same = 1;
+    while (same < copies.size() && std::memcmp(copies[same].bytes, copies.front().bytes, sectorSize) == 0)
+        ++same;
+    if (same == copies.size()) {
+        agreeing = int(copies.size());
+        return 0;
+    }
+    groupByValue(copies, scratch);
+    // Groups come in the order of their first copy, so the first group of
+    // the largest size holds the earliest copy of a most agreed value.
+    const Group *best = &scratch.groups.front();
+    for (const Group &group : scratch.groups)
+        if (group.count > best->count)
+            best = &group;
+    agreeing = best->count;
+    return best->first;
 }
 
 // Byte by byte, the value most copies hold; the earliest copy's on a tie.
-void byteMajority(const QVector<Copy> &copies, char *out)
+void byteMajority(const std::vector<Copy> &copies, char *out)
 {
+    int counts[256] = {};
     for (int i = 0; i < sectorSize; ++i) {
-        int bestCount = 0;
+        int most = 0;
+        for (const Copy &copy : copies)
+            most = qMax(most, ++counts[uchar(copy.bytes[i])]);
         for (const Copy &copy : copies) {
-            int count = 0;
-            for (const Copy &other : copies)
-                count += other.bytes[i] == copy.bytes[i];
-            if (count > bestCount) {
-                bestCount = count;
+            if (counts[uchar(copy.bytes[i])] == most) {
                 out[i] = copy.bytes[i];
+                break;
             }
         }
+        for (const Copy &copy : copies)
+            counts[uchar(copy.bytes[i])] = 0;
     }
+}
+
+// Every byte the same.
+bool isBlank(const char *bytes)
+{
+    return std::memcmp(bytes, bytes + 1, sectorSize - 1) == 0;
 }
 
 struct Tally
@@ -56,6 +121,30 @@ struct Tally
 };
 
 } // namespace
+
+MergeCheck compareReads(const PhysicalDisk &a, const PhysicalDisk &b)
+{
+    MergeCheck check;
+    const int tracks = qMin(a.tracks, b.tracks);
+    const int sides = qMin(a.sides, b.sides);
+    for (int t = 0; t < tracks; ++t) {
+        for (int s = 0; s < sides; ++s) {
+            for (int id = 0; id < sectorsPerSide; ++id) {
+                const int p = PhysicalDisk::place(t, s, id);
+                if (a.sectors.state(p) != SectorState::Good || b.sectors.state(p) != SectorState::Good)
+                    continue;
+                const char *first = a.sectors.sectorData(p);
+                const char *second = b.sectors.sectorData(p);
+                if (std::memcmp(first, second, sectorSize) != 0)
+                    ++check.differing;
+                else if (isBlank(first))
+                    continue;
+                ++check.shared;
+            }
+        }
+    }
+    return check;
+}
 
 PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &names, const LogSink &log)
 {
@@ -69,13 +158,16 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
     SectorTable &out = merged.sectors;
     QVector<Tally> supplied(reads.size());
     int conflicts = 0;
+    PlaceScratch scratch;
+    std::vector<Copy> &goodCopies = scratch.good;
+    std::vector<Copy> &suspectCopies = scratch.suspect;
 
     for (int t = 0; t < merged.tracks; ++t) {
         for (int s = 0; s < merged.sides; ++s) {
             for (int id = 0; id < sectorsPerSide; ++id) {
                 const int p = PhysicalDisk::place(t, s, id);
-                QVector<Copy> good;
-                QVector<Copy> suspect;
+                goodCopies.clear();
+                suspectCopies.clear();
                 for (int r = 0; r < reads.size(); ++r) {
                     const PhysicalDisk &read = reads.at(r);
                     if (t >= read.tracks || s >= read.sides)
@@ -83,16 +175,16 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                     const Copy copy{r, read.sectors.sectorData(p)};
                     const SectorState state = read.sectors.state(p);
                     if (state == SectorState::Good)
-                        good << copy;
+                        goodCopies.push_back(copy);
                     else if (state == SectorState::Suspect)
-                        suspect << copy;
+                        suspectCopies.push_back(copy);
                 }
                 char *bytes = out.sectorDataForWrite(p);
-                if (!good.isEmpty()) {
+                if (!goodCopies.empty()) {
                     int agreeing = 0;
-                    const Copy &chosen = good.at(mostAgreed(good, agreeing));
+                    const Copy chosen = goodCopies[size_t(mostAgreed(goodCopies, scratch, agreeing))];
                     std::memcpy(bytes, chosen.bytes, sectorSize);
-                    const bool conflict = agreeing < good.size();
+                    const bool conflict = agreeing < int(goodCopies.size());
                     out.setRead(p, conflict ? SectorState::Suspect : SectorState::Good, agreeing, chosen.read + 1);
                     ++supplied[chosen.read].good;
                     if (conflict) {
@@ -104,15 +196,15 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                                 .arg(s)
                                 .arg(id)
                                 .arg(agreeing)
-                                .arg(good.size())));
+                                .arg(int(goodCopies.size()))));
                     }
-                } else if (!suspect.isEmpty()) {
-                    byteMajority(suspect, bytes);
+                } else if (!suspectCopies.empty()) {
+                    byteMajority(suspectCopies, bytes);
                     int agreeing = 0;
-                    for (const Copy &copy : suspect)
+                    for (const Copy &copy : suspectCopies)
                         agreeing += std::memcmp(copy.bytes, bytes, sectorSize) == 0;
-                    out.setRead(p, SectorState::Suspect, agreeing, suspect.first().read + 1);
-                    ++supplied[suspect.first().read].suspect;
+                    out.setRead(p, SectorState::Suspect, agreeing, suspectCopies.front().read + 1);
+                    ++supplied[suspectCopies.front().read].suspect;
                 }
             }
         }

@@ -4,6 +4,7 @@
 #include "damageddisk.h"
 #include "disk/physicaldisk.h"
 #include "imagebuilder.h"
+#include "mainwindow.h"
 #include "rescue/merge.h"
 #include "rescue/report.h"
 #include "rescuetestutil.h"
@@ -15,8 +16,14 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +41,56 @@ PhysicalDisk oneSector(int state, const QByteArray &value, int tracks = 1)
     const QByteArray bytes = value.leftJustified(256, '\0');
     std::copy(bytes.constBegin(), bytes.constEnd(), disk.sectors.sectorDataForWrite(0));
     return disk;
+}
+
+// Code blocks with headers filling count sectors exactly, each block at
+// most 235 sectors: what the rescue saves as a few lost blocks.
+QByteArray lostCode(int count)
+{
+    QByteArray bytes;
+    for (int block = 0; count > 0; ++block) {
+        const int sectors = qMin(count, 235);
+        bytes += ImageBuilder::withHeader5(3, sectors * 256 - 5, 32768, pattern(sectors * 256 - 5, block + 3));
+        count -= sectors;
+    }
+    return bytes;
+}
+
+// A TOS disk as a controller reads it whole: the 40-track one-sided A.4
+// disk of DamagedDisk, or an 80-track double-sided A.2 disk with one file.
+// A full disk holds data in every sector but the empty catalog sectors:
+// the one file, lost blocks from sector 80 on, a pattern elsewhere.
+ImageBuilder tosDisk(int tracks, bool full)
+{
+    if (tracks == 40) {
+        DamagedDisk disk;
+        if (full) {
+            disk.image.setLogicalBytes(20 * 256, pattern(60 * 256, 2), false);
+            disk.image.setLogicalBytes(80 * 256, lostCode(640 - 80), false);
+        }
+        return disk.image;
+    }
+    ImageBuilder disk(80, 2);
+    if (full) {
+        disk.setLogicalBytes(0, pattern(112 * 256, 2), true);
+        disk.setLogicalBytes(112 * 256, lostCode(2560 - 112), true);
+    }
+    disk.setLogicalBytes(64 * 256, QByteArray(4096, '\0'), true);
+    const QByteArray file = ImageBuilder::withHeader5(3, 6000, 24576, pattern(6000, 1));
+    disk.setLogicalBytes(64 * 256 + 32, extentEntry(0, "WIDE", "C", 0, file.size(), "\x01\x02"), true);
+    disk.setLogicalBytes(80 * 256, file, true);
+    return disk;
+}
+
+// Changes one byte of count sectors, from the last track down, away from
+// the catalog and the files: sectors a good read stores otherwise.
+void changeSectors(ImageBuilder &image, int count)
+{
+    const int perTrack = 16 * image.sides();
+    for (int k = 0; k < count; ++k) {
+        ImageBuilder::Sector *sector = image.sector(image.tracks() - 1 - k / perTrack, k / 16 % image.sides(), k % 16);
+        sector->data[0] = char(sector->data.at(0) ^ 0xFF);
+    }
 }
 
 } // namespace
@@ -68,6 +125,31 @@ class TestSalvage : public QObject
         options.mode = mode;
         return runInProcess(options);
     }
+
+    // Two reads of one disk as files read1.dsk and read2.dsk: the first
+    // lacks lostTracks tracks from track 2 on, the second stores differing
+    // sectors otherwise than the first.
+    QStringList twoReads(const QString &dir, int tracks, bool full, int lostTracks, int differing)
+    {
+        ImageBuilder first = tosDisk(tracks, full);
+        for (int t = 2; t < 2 + lostTracks; ++t)
+            for (int s = 0; s < first.sides(); ++s)
+                first.removeTrack(t, s);
+        ImageBuilder second = tosDisk(tracks, full);
+        changeSectors(second, differing);
+        return {write(dir, "read1.dsk", first.edsk()), write(dir, "read2.dsk", second.edsk())};
+    }
+
+    // A read of a damaged disk (sector 17 missing) and a read of another
+    // disk, both of 40 tracks on one side.
+    QStringList readsOfTwoDisks(const QString &dir)
+    {
+        DamagedDisk damaged;
+        damaged.remove(17);
+        return {write(dir, "read1.dsk", damaged.image.edsk()), write(dir, "other.dsk", smallTosDisk())};
+    }
+
+    static QTableWidget *table(MainWindow &window) { return window.findChild<QTableWidget *>("dskList"); }
 
 private slots:
     void initTestCase() { QVERIFY(scratch.isValid()); }
@@ -442,6 +524,202 @@ private slots:
         QVERIFY(!QDir(dir + "/out").exists());
     }
 
+    // Reads whose shared good sectors differ beyond what reads of one disk
+    // show are refused, unless forced; a few differing sectors are
+    // conflicts of one disk.
+    void mergeComparesTheReads_data()
+    {
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<bool>("full");
+        QTest::addColumn<int>("lostTracks"); // of the first read
+        QTest::addColumn<int>("differing");
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<int>("shared"); // non-blank good sectors both reads hold
+        QTest::addColumn<bool>("different"); // refused unless forced
+        // A disk that holds little: the catalog sector and the file's four
+        // sectors, and the sectors changed.
+        QTest::newRow("alike") << 40 << false << 0 << 0 << false << 5 << false;
+        QTest::newRow("one sector differs") << 40 << false << 0 << 1 << false << 6 << false;
+        QTest::newRow("3 of 8") << 40 << false << 0 << 3 << false << 8 << false;
+        QTest::newRow("4 of 9") << 40 << false << 0 << 4 << false << 9 << true;
+        // Full disks: the share, and a track side whatever the share.
+        QTest::newRow("12 of 625: under 2 %") << 40 << true << 0 << 12 << false << 625 << false;
+        QTest::newRow("13 of 625: over 2 %") << 40 << true << 0 << 13 << false << 625 << true;
+        QTest::newRow("15 of 2545") << 80 << true << 0 << 15 << false << 2545 << false;
+        QTest::newRow("16 of 2545: a track side") << 80 << true << 0 << 16 << false << 2545 << true;
+        // A damaged first read: fewer shared sectors.
+        QTest::newRow("damaged, 3 of 81") << 40 << true << 34 << 3 << false << 81 << false;
+        QTest::newRow("damaged, 5 of 81") << 40 << true << 34 << 5 << false << 81 << true;
+        QTest::newRow("4 of 9, forced") << 40 << false << 0 << 4 << true << 9 << true;
+        QTest::newRow("16 of 2545, forced") << 80 << true << 0 << 16 << true << 2545 << true;
+        QTest::newRow("alike, forced") << 40 << false << 0 << 0 << true << 5 << false;
+    }
+
+    void mergeComparesTheReads()
+    {
+        QFETCH(int, tracks);
+        QFETCH(bool, full);
+        QFETCH(int, lostTracks);
+        QFETCH(int, differing);
+        QFETCH(bool, force);
+        QFETCH(int, shared);
+        QFETCH(bool, different);
+        const QString refusal = QStringLiteral("Cannot merge read2 with read1: %1 of %2 non-blank good sectors they "
+                                               "share differ; they look like reads of different disks")
+                                    .arg(differing)
+                                    .arg(shared);
+        const QString dir = folder();
+        BatchMode mode;
+        mode.merge = true;
+        mode.forceMerge = force;
+        const InProcessRun run = rescue(twoReads(dir, tracks, full, lostTracks, differing), dir + "/out", mode);
+        const QStringList lines = linesOf(run.out);
+        if (different && !force) {
+            QCOMPARE(run.status, 1);
+            QVERIFY2(lines.contains(refusal), qPrintable(run.out));
+            QVERIFY2(run.err.contains("read1.dsk: refused: " + refusal), qPrintable(run.err));
+            QVERIFY(lines.filter("Merged ").isEmpty());
+            QVERIFY(!QDir(dir + "/out").exists());
+            return;
+        }
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, QString());
+        QVERIFY(lines.filter("Cannot merge").isEmpty());
+        const QStringList merged = lines.filter("Merged 2 reads: ");
+        QCOMPARE(merged.size(), 1);
+        QVERIFY2(merged.first().endsWith(QStringLiteral("; %1 conflict(s)").arg(differing)), qPrintable(merged.first()));
+        QCOMPARE(lines.filter("good reads disagree").size(), differing);
+        // Forcing says so where the reads look like different disks.
+        const QStringList warned = lines.filter("look like reads of different disks");
+        QCOMPARE(warned, force && different ? QStringList{QStringLiteral("read2 and read1 look like reads of different "
+                                                                         "disks (%1 of %2 non-blank good sectors they "
+                                                                         "share differ); merged as asked")
+                                                              .arg(differing)
+                                                              .arg(shared)}
+                                            : QStringList());
+        const QString file = tracks == 40 ? "/out/read1/GAME.cod" : "/out/read1/WIDE.C.cod";
+        QVERIFY2(QFile::exists(dir + file), qPrintable(run.out));
+    }
+
+    // A damaged read merged with a read of another disk: refused by the
+    // batch tool, exit status 1, nothing written; --force-merge (which
+    // implies --merge) merges them all the same.
+    void mergeOfAnotherDiskIsRefused()
+    {
+        const QString dir = folder();
+        const QStringList reads = readsOfTwoDisks(dir);
+        const QString refusal = "Cannot merge other with read1: 12 of 12 non-blank good sectors they share differ; "
+                                "they look like reads of different disks";
+
+        const ToolRun refused = runTool(QStringList{"--merge", "--output", dir + "/out"} + reads, dir);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(linesOf(refused.out).contains(refusal), qPrintable(refused.out));
+        QCOMPARE(refused.err, "malvore-rescue: " + reads.first() + ": refused: " + refusal + "\n");
+        QVERIFY(!QDir(dir + "/out").exists());
+
+        const ToolRun forced = runTool(QStringList{"--force-merge", "--output", dir + "/out"} + reads, dir);
+        QCOMPARE(forced.exitCode, 0);
+        QCOMPARE(forced.err, QString());
+        const QStringList lines = linesOf(forced.out);
+        QVERIFY2(lines.contains("other and read1 look like reads of different disks (12 of 12 non-blank good "
+                                "sectors they share differ); merged as asked"),
+                 qPrintable(forced.out));
+        QCOMPARE(lines.filter(QRegularExpression("^Merged 2 reads: .*; 12 conflict\\(s\\)$")).size(), 1);
+        QVERIFY(QFile::exists(dir + "/out/read1/read1.tap"));
+    }
+
+    // Many one-track reads, each damaged elsewhere, merge sector by sector
+    // as a few do: a good copy wins, weak copies go by their majority.
+    void manyOneTrackReadsMerge()
+    {
+        const int count = 300;
+        QVector<PhysicalDisk> reads;
+        QStringList names;
+        for (int r = 0; r < count; ++r) {
+            PhysicalDisk read(1, 1);
+            for (int id = 0; id < 16; ++id) {
+                // Sector 0 good in every read, sector 1 in the last one
+                // only, the others suspect: byte 0 of sector id differs
+                // in every third read, byte 1 in every second.
+                const SectorState state
+                    = id == 0 || (id == 1 && r == count - 1) ? SectorState::Good : SectorState::Suspect;
+                QByteArray bytes(256, char('a' + id));
+                if (r % 3 == 0)
+                    bytes[0] = 'X';
+                if (r % 2 == 0)
+                    bytes[1] = 'Y';
+                std::copy(bytes.constBegin(), bytes.constEnd(), read.sectors.sectorDataForWrite(id));
+                read.sectors.setRead(id, state, 1, 1);
+            }
+            reads << read;
+            names << QStringLiteral("read%1").arg(r + 1);
+        }
+        QStringList log;
+        const PhysicalDisk merged = mergeReads(reads, names, [&log](const LogEntry &e) { log << e.parts.value(0).text; });
+        // Sector 0: good copies of four values. Neither change (r % 6 in 1
+        // and 5) and Y alone (2 and 4) are held by 100 reads each; the tie
+        // goes to the earliest, read 2 (r = 1), as a conflict.
+        QCOMPARE(merged.sectors.sectorBytes(0), QByteArray("a").repeated(256));
+        QCOMPARE(merged.sectors.agreeing(0), 100);
+        QCOMPARE(merged.sectors.supplier(0), 2);
+        QCOMPARE(int(merged.sectors.state(0)), int(SectorState::Suspect));
+        // Sector 1: the one good read.
+        QCOMPARE(merged.sectors.supplier(1), count);
+        QCOMPARE(int(merged.sectors.state(1)), int(SectorState::Good));
+        // The others: byte 0 'c' (200 of 300), byte 1 a tie of 150 and 150
+        // that the first read's 'Y' wins.
+        QByteArray majority(256, 'c');
+        majority[1] = 'Y';
+        QCOMPARE(merged.sectors.sectorBytes(2), majority);
+        QCOMPARE(merged.sectors.agreeing(2), 100); // r % 6 in 2 and 4
+        QCOMPARE(merged.sectors.supplier(2), 1);
+        QCOMPARE(log.filter("good reads disagree").size(), 1);
+        QVERIFY2(log.last().startsWith("Merged 300 reads: 1 good, 15 suspect, 0 missing sector(s); "), qPrintable(log.last()));
+        QVERIFY2(log.last().endsWith("; 1 conflict(s)"), qPrintable(log.last()));
+    }
+
+    // The window's Merge reads asks before merging reads of different
+    // disks, and merges only on Yes.
+    void windowAsksBeforeMergingOtherDisks_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+
+    void windowAsksBeforeMergingOtherDisks()
+    {
+        QFETCH(bool, yes);
+        MainWindow window;
+        window.openImages(readsOfTwoDisks(folder()));
+        QTableWidget *list = table(window);
+        QCOMPARE(list->rowCount(), 2);
+        list->clearSelection();
+        for (int row : {0, 1})
+            list->selectionModel()->select(list->model()->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QString question;
+        QString details;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            question = box->text();
+            details = box->informativeText();
+            box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        QCOMPARE(window.mergeSelectedRows(), yes);
+        QCOMPARE(question, QString("These reads look like different disks: the good sectors they share differ. "
+                                   "Merge anyway?"));
+        QCOMPARE(details, QString("Cannot merge other with read1: 12 of 12 non-blank good sectors they share "
+                                  "differ; they look like reads of different disks"));
+        QCOMPARE(list->rowCount(), yes ? 3 : 2);
+        if (yes)
+            QCOMPARE(list->item(2, 0)->text(), QString("read1-merged"));
+        else
+            QCOMPARE(window.statusBar()->currentMessage(), QString("The reads could not be merged"));
+    }
+
     // The table's map cell marks suspect sectors of a salvaged row with a
     // pattern of its own; without salvage they stay green.
     void mapPictureMarksSuspectSectors_data()
@@ -501,7 +779,9 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("kestrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("malvore"));
+    QApplication app(argc, argv);
     TestSalvage test;
     return QTest::qExec(&test, argc, argv);
 }
