@@ -1,5 +1,6 @@
 #include "rescuecli.h"
 #include "rescue/interruption.h"
+#include "rescue/pathidentity.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -21,7 +22,9 @@ int main(int argc, char *argv[])
     // written is finished, no new one is begun, and the exit status says
     // which signal it was, as a shell would for a process it killed.
     installInterruptionHandlers();
-    const int status = batchRescueMain(QCoreApplication::arguments().mid(1), out, err);
+    // From argv itself: an image whose name is not valid text is still
+    // opened by its own bytes.
+    const int status = batchRescueMain(commandLinePaths(argc, argv), out, err);
     if (interruptionRequested()) {
         out.flush();
         err << "malvore-rescue: interrupted; the files written so far are complete\n";

@@ -3,8 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "rescue/pathidentity.h"
+
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using geometry::sectorSize;
 using geometry::sectorsPerSide;
@@ -17,13 +22,11 @@ constexpr int headerSize = 256;
 constexpr int tosTrackBlockSize = 0x1100;
 constexpr int maxSingleSidedTracks = 42;
 
-// What a path names when it is not a regular file (following links), or an
-// empty string. A FIFO or a device is never opened: opening or reading one
-// can wait forever.
-QString irregularKind(const QString &path)
+// What a file is when it is not a regular one, or an empty string.
+// Opening or reading a FIFO or a device can wait forever.
+QString irregularKind(const struct stat &status)
 {
-    struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+    if (S_ISREG(status.st_mode))
         return QString();
     if (S_ISDIR(status.st_mode))
         return QStringLiteral("a folder");
@@ -520,31 +523,67 @@ DiskRead readParsed(const QByteArray &bytes, const QString &baseName, bool tooLa
 DiskRead readDiskFile(const QString &path, const ReadOptions &options)
 {
     const QString baseName = QFileInfo(path).completeBaseName();
-    const QString irregular = irregularKind(path);
-    if (!irregular.isEmpty()) {
+    const QByteArray native = nativePath(path);
+    const auto refused = [&baseName](const QString &irregular) {
         DiskRead read;
         read.refusal = DiskRead::Refusal::NotRegularFile;
         read.entries.append(openingEntry(baseName));
         read.entries.append(
             LogEntry::error().text(QStringLiteral("Not a regular file (%1); not read.").arg(irregular)));
         return read;
-    }
+    };
+    // A look first, so that a FIFO or a device named as an image is not
+    // even opened (opening some devices acts on them).
+    struct stat status;
+    if (::stat(native.constData(), &status) == 0 && !irregularKind(status).isEmpty())
+        return refused(irregularKind(status));
+    // The file may be swapped after the look: it is opened without waiting
+    // and judged again by what was opened, and only that is read.
     QByteArray bytes;
-    QFile file(path);
     bool tooLarge = false;
-    if (file.open(QIODevice::ReadOnly)) {
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
         // An unreadable file simply reads as empty; an oversized one is not
         // read at all, so no file can make us allocate without bound.
-        tooLarge = file.size() > maxDiskImageSize;
-        if (!tooLarge) {
-            // Devices and pipes report no size and may never end: read at
-            // most one byte more than the limit from them.
-            bytes = file.isSequential() ? file.read(maxDiskImageSize + 1) : file.readAll();
+        const bool opened = ::fstat(fd, &status) == 0;
+        const QString irregular = opened ? irregularKind(status) : QString();
+        if (!irregular.isEmpty()) {
+            ::close(fd);
+            return refused(irregular);
+        }
+        tooLarge = opened && status.st_size > maxDiskImageSize;
+        if (opened && !tooLarge) {
+            // A file growing while it is read stops at one chunk past the
+            // limit.
+            bytes.reserve(int(status.st_size) + 1);
+            char chunk[65536];
+            while (bytes.size() <= maxDiskImageSize) {
+                const ssize_t got = ::read(fd, chunk, sizeof chunk);
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0)
+                    break;
+                bytes.append(chunk, int(got));
+            }
             tooLarge = bytes.size() > maxDiskImageSize;
         }
-        file.close();
+        ::close(fd);
     }
-    return readParsed(tooLarge ? QByteArray() : bytes, baseName, tooLarge, options);
+    DiskRead read = readParsed(tooLarge ? QByteArray() : bytes, baseName, tooLarge, options);
+    QByteArray named;
+    if (read.accepted() && hasMendedName(path, &named)) {
+        // The log shows the name's bytes as they are, and the text that
+        // stands for them.
+        QString bytesShown;
+        for (const char c : named.mid(named.lastIndexOf('/') + 1))
+            bytesShown += c >= 0x20 && c < 0x7f ? QString(QLatin1Char(c))
+                                                 : QStringLiteral("\\x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+        read.entries.insert(1, LogEntry::warning().text(
+                                   QStringLiteral("The file name \"%1\" is not valid UTF-8: the image is known as "
+                                                  "\"%2\" in the log and in the name of its folder")
+                                       .arg(bytesShown, QFileInfo(path).fileName())));
+    }
+    return read;
 }
 
 DiskRead readDiskBytes(const QByteArray &bytes, const QString &baseName, const ReadOptions &options)

@@ -30,10 +30,15 @@ QString stateName(SectorState state)
 
 QString csvField(const QString &text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    // A spreadsheet takes a cell that begins with one of these for a
+    // formula; a catalog name is data, so such a cell gets a leading
+    // apostrophe and stays text.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    const QString cell = !text.isEmpty() && formulaStarts.contains(text.at(0)) ? QLatin1Char('\'') + text : text;
+    if (!cell.contains(QLatin1Char(',')) && !cell.contains(QLatin1Char('"')) && !cell.contains(QLatin1Char('\n'))
+        && !cell.contains(QLatin1Char('\r')))
+        return cell;
+    return QLatin1Char('"') + QString(cell).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 QByteArray sectorsCsv(const ImageRow &row, const ConversionReport &report)
