@@ -131,8 +131,9 @@ bool isInside(const QString &path, const QString &root)
     QString folder = QFileInfo(path).path();
     int fd = -1;
     while ((fd = ::open(nativePath(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) < 0) {
+        const bool missing = errno == ENOENT;
         const QString parent = QFileInfo(folder).path();
-        if (errno != ENOENT || parent == folder)
+        if (!missing || parent == folder)
             return false;
         folder = parent;
     }
