@@ -1,6 +1,7 @@
 #include "rescuecli.h"
 
 #include "logrender.h"
+#include "rescue/pathidentity.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -108,6 +109,10 @@ struct BatchCommandLine
                                    QStringLiteral("the images are reads of one disk: merge them sector by sector "
                                                   "and rescue the result once, into the folder named after the "
                                                   "first (implies --salvage)")};
+    const QCommandLineOption forceMerge{QStringLiteral("force-merge"),
+                                        QStringLiteral("merge the reads even when the good sectors they share "
+                                                       "differ too much for reads of one disk, which --merge "
+                                                       "refuses (implies --merge)")};
     const QCommandLineOption writeImage{QStringLiteral("write-image"),
                                         QStringLiteral("write the salvaged or merged disk as an Extended DSK "
                                                        "(implies --salvage)"),
@@ -126,7 +131,7 @@ struct BatchCommandLine
     // images on its first line and the modes below; help and version close
     // the list.
     const QList<QCommandLineOption> outputOptions{output, logFormat, quiet};
-    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, report, jobs};
+    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, report, forceMerge, jobs};
     const QList<QCommandLineOption> requestOptions{help, version};
 
     QList<QCommandLineOption> all() const { return outputOptions + modeOptions + requestOptions; }
@@ -285,7 +290,8 @@ ParsedArguments parseBatchArguments(const QStringList &arguments)
             return usageError(QStringLiteral("unknown log format \"%1\" (plain or html)").arg(value));
     }
     options.mode.salvage = parser.isSet(line.salvage);
-    options.mode.merge = parser.isSet(line.merge);
+    options.mode.forceMerge = parser.isSet(line.forceMerge);
+    options.mode.merge = parser.isSet(line.merge) || options.mode.forceMerge;
     options.mode.writeReport = parser.isSet(line.report);
     if (parser.isSet(line.writeImage)) {
         options.mode.bestImage = parser.values(line.writeImage).constLast();
@@ -363,9 +369,36 @@ void BatchLog::error(const QString &text)
     err.flush();
 }
 
+namespace {
+
+// Why the best image may not be written where options put it, or an empty
+// string: onto a read (the only copy of what it holds) or into the output
+// tree (where a rescued file of its name would replace it). Files are told
+// by identity, whatever their spelling.
+QString bestImageRefusal(const BatchOptions &options)
+{
+    const QString &best = options.mode.bestImage;
+    if (best.isEmpty())
+        return QString();
+    for (const QString &image : options.images)
+        if (sameFile(best, image))
+            return QStringLiteral("--write-image %1 is the image %2, which it would replace").arg(best, image);
+    if (isInside(best, options.outputRoot))
+        return QStringLiteral("--write-image %1 lies in the output folder %2, where rescued files could replace it")
+            .arg(best, options.outputRoot);
+    return QString();
+}
+
+} // namespace
+
 int runBatchRescue(const BatchOptions &options, QTextStream &out, QTextStream &err)
 {
     BatchLog log(options.logFormat, options.quiet, out, err);
+    const QString refusal = bestImageRefusal(options);
+    if (!refusal.isEmpty()) {
+        log.error(refusal);
+        return int(BatchStatus::UsageError);
+    }
     runBatch(options.images, options.outputRoot, log, options.mode);
     out.flush();
     return log.errors() > 0 ? int(BatchStatus::SomeFailed) : int(BatchStatus::AllRescued);

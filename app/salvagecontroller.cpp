@@ -1,11 +1,14 @@
 #include "salvagecontroller.h"
 
+#include "logrender.h"
 #include "mainwindow.h"
+#include "rescue/pathidentity.h"
 #include "rescue/session.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -17,6 +20,21 @@ namespace {
 constexpr int mapColumn = 3;
 constexpr int statusTimeout = 5000;
 const QString salvageKey = QStringLiteral("malvore/salvage");
+
+// Whether to merge reads refused as reads of different disks: asks the
+// user, showing the refusal.
+bool askMergeAnyway(QWidget *parent, const LoadResult &refused)
+{
+    QMessageBox box(QMessageBox::Question, MainWindow::tr("Merge reads"),
+                    MainWindow::tr("These reads look like different disks: the good sectors they share differ. "
+                                   "Merge anyway?"),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("differentDisks"));
+    box.setDefaultButton(QMessageBox::No);
+    if (!refused.reasons.isEmpty())
+        box.setInformativeText(logEntryPlain(refused.reasons.first()));
+    return box.exec() == QMessageBox::Yes;
+}
 } // namespace
 
 SalvageController::SalvageController(MainWindow *window, QMenu *menu, QTableWidget *list, RescueSession *session)
@@ -151,7 +169,22 @@ bool SalvageController::mergeSelectedRows()
         showStatus(MainWindow::tr("Select two or more reads of one disk to merge"));
         return false;
     }
-    const LoadResult result = session->merge(files);
+    LoadResult result = session->mergeQuietly(files);
+    if (result.status != LoadResult::Status::Accepted && !session->options().forceMerge) {
+        // Of the refusals, only the one of reads that look like reads of
+        // different disks yields to forcing: when a forced merge goes
+        // through, that was the refusal, and the user decides.
+        const RescueOptions options = session->options();
+        RescueOptions forced = options;
+        forced.forceMerge = true;
+        session->setOptions(forced);
+        LoadResult anyway = session->mergeQuietly(files);
+        session->setOptions(options);
+        if (anyway.status == LoadResult::Status::Accepted && askMergeAnyway(window, result))
+            result = std::move(anyway);
+    }
+    for (const LogEntry &entry : result.entries)
+        window->logEntry(entry);
     if (result.status != LoadResult::Status::Accepted) {
         showStatus(MainWindow::tr("The reads could not be merged"));
         return false;
@@ -169,6 +202,19 @@ bool SalvageController::saveBestImage(const QString &path)
     const QTableWidgetItem *map = list->item(list->currentRow(), mapColumn);
     if (!map || !map->data(MainWindow::PhysicalDiskRole).isValid())
         return false;
+    // The image never replaces one of the reads it was made from.
+    for (const QString &source : window->imageRowAt(list->currentRow()).sources) {
+        if (!sameFile(path, source))
+            continue;
+        const QString text = MainWindow::tr("Not saved: %1 is one of the reads of this image").arg(path);
+        showStatus(text);
+        auto *box = new QMessageBox(QMessageBox::Warning, MainWindow::tr("Save merged image"), text,
+                                    QMessageBox::Ok, window);
+        box->setObjectName(QStringLiteral("bestImageIsARead"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return false;
+    }
     LogEntry::WriteFailure failure;
     if (!session->writeBestImage(map->data(MainWindow::PhysicalDiskRole).value<PhysicalDisk>(), path, &failure)) {
         window->reportWriteFailures({failure});

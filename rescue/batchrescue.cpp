@@ -1,8 +1,9 @@
 #include "batchrescue.h"
 
+#include "pathidentity.h"
 #include "session.h"
 
-#include <QFileInfo>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +40,7 @@ public:
         RescueOptions options;
         options.salvage = mode.salvage || mode.merge || !mode.bestImage.isEmpty();
         options.writeReport = mode.writeReport;
+        options.forceMerge = mode.forceMerge;
         session.setOptions(options);
     }
 
@@ -95,8 +97,8 @@ private:
 
     static BatchProblem refusal(const QString &path, const LoadResult &result)
     {
-        const QFileInfo file(path);
-        if (result.status == LoadResult::Status::Unreadable && (!file.exists() || !file.isReadable()))
+        // By the bytes the file was opened by: its name may not be valid text.
+        if (result.status == LoadResult::Status::Unreadable && ::access(nativePath(path).constData(), R_OK) != 0)
             return problemOf(BatchProblem::Kind::Unreadable, path);
         BatchProblem problem = problemOf(BatchProblem::Kind::Refused, path);
         problem.reasons = result.reasons;
