@@ -57,6 +57,7 @@ struct SectorRef
 struct ListedSector
 {
     int sectorId = 0;
+    int track = 0;         // the track the entry itself names
     int side = 0;          // the side the entry itself names
     bool notFound = false; // the controller found no address mark or no data
     int dataPos = 0;
@@ -240,6 +241,7 @@ ListedSector ContainerParser::listedSector(int pos, int j, Container container, 
 {
     const int info = pos + 0x18 + 8 * j;
     ListedSector sector;
+    sector.track = byteAt(info);
     sector.side = byteAt(info + 1);
     sector.sectorId = byteAt(info + 2);
     if (container == Container::Dsk) {
@@ -302,6 +304,18 @@ bool ContainerParser::walkTrack(int pos, Container container, int &taken, DiskRe
                     .arg(side)
                     .arg(sector.sectorId)
                     .arg(sector.side)));
+            continue;
+        }
+        // An entry naming another track is what a seek error reads: the
+        // bytes are that track's, not this one's.
+        if (sector.track != track) {
+            report(LogEntry::warning().text(
+                QStringLiteral("Track %1 side %2: an entry names track %3 (sector id %4); read from the wrong track, "
+                               "left out")
+                    .arg(track)
+                    .arg(side)
+                    .arg(sector.track)
+                    .arg(sector.sectorId)));
             continue;
         }
         if (sector.notFound) {

@@ -53,12 +53,16 @@ public:
         save.fetched = [&](int index, const LoadResult &result) {
             loaded(mode.merge ? images.value(0) : images.at(index), result);
         };
-        save.saved = [&](const SavedImage &image) {
+        // Write failures are told as they happen, so an interrupted batch has
+        // said what already failed; the log's own lines come in order later.
+        save.finished = [&](const SavedImage &image) {
             const QString path = mode.merge ? images.value(0) : image.source;
             for (const LogEntry::WriteFailure &failure : image.failures)
                 report(problemOf(BatchProblem::Kind::WriteFailed, path, failure));
+        };
+        save.saved = [&](const SavedImage &image) {
             if (!image.converted)
-                report(problemOf(BatchProblem::Kind::NotConverted, path));
+                report(problemOf(BatchProblem::Kind::NotConverted, mode.merge ? images.value(0) : image.source));
         };
         session.save(ImageFiles(session, images, mode.merge), save);
         return problems;

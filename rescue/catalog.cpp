@@ -163,6 +163,13 @@ QString firstDoubt(const TosFile &file, const QByteArray &catalog, const Catalog
         if (sectors.state(sector) != SectorState::Good)
             return QStringLiteral("its catalog entry lies in a sector that was not read cleanly");
     }
+    // A last extent with every block slot used may have a next one, which a
+    // catalog sector that was not read cleanly could have held.
+    if (!file.entries.isEmpty() && extentBlockCount(catalog, file.entries.last()) == 16) {
+        for (int s = 0; s < geometry::catalogSectors; ++s)
+            if (sectors.state(layout.catalogFirstSector() + s) != SectorState::Good)
+                return QStringLiteral("a later extent may have been in a catalog sector that was not read cleanly");
+    }
     for (int i = 1; i < 12; ++i) {
         const int c = entryByte(catalog, file.entries.value(0), i) & 0x7F;
         if (c < 0x20 || c == 0x7F)

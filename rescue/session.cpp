@@ -7,6 +7,7 @@
 
 #include <QDataStream>
 #include <QFileInfo>
+#include <QMultiHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
@@ -107,6 +108,7 @@ LoadResult RescueSession::mergeQuietly(const QStringList &paths) const
     LoadResult result;
     QVector<PhysicalDisk> reads;
     QStringList names;
+    QMultiHash<uint, int> contents; // the reads taken, by a hash of their sectors
     for (const QString &path : paths) {
         DiskRead read = readDiskFile(path, ReadOptions{true, reads.size() + 1});
         result.entries += read.entries;
@@ -114,8 +116,26 @@ LoadResult RescueSession::mergeQuietly(const QStringList &paths) const
             result.refusedReads.append({path, read.entries.mid(1)});
             continue;
         }
+        // The same read given twice (the same file, or a copy of it) would
+        // count as two agreeing reads: it is merged once.
+        const uint hash = qHash(read.disk.sectors.bytes()) ^ uint(read.disk.tracks * 4 + read.disk.sides);
+        const QString name = QFileInfo(path).completeBaseName();
+        int same = -1;
+        for (auto it = contents.constFind(hash); it != contents.constEnd() && it.key() == hash && same < 0; ++it) {
+            const PhysicalDisk &earlier = reads.at(it.value());
+            if (earlier.tracks == read.disk.tracks && earlier.sides == read.disk.sides
+                && earlier.sectors == read.disk.sectors)
+                same = it.value();
+        }
+        if (same >= 0) {
+            result.entries.append(LogEntry::warning().text(
+                QStringLiteral("%1 holds the same read as read %2 (%3); merged once").arg(name).arg(same + 1).arg(
+                    names.at(same))));
+            continue;
+        }
+        contents.insert(hash, reads.size());
         reads << std::move(read.disk);
-        names << QFileInfo(path).completeBaseName();
+        names << name;
     }
     if (reads.isEmpty())
         return result;
@@ -348,28 +368,45 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
     QVector<int> queue; // images handed to conversion, in order
     int reported = 0;   // of queue: conversions whose entries are out
     bool cancelled = false;
-    auto progress = [&]() { return !options.progress || options.progress(summary.images, total); };
+    auto savedImage = [](const SaveSlot &slot) {
+        const ConversionReport &report = slot.report;
+        SavedImage image;
+        image.name = slot.loaded.row.name;
+        image.source = slot.loaded.row.sources.value(0);
+        image.converted = report.converted;
+        image.folder = report.folder;
+        image.files = report.catalogFiles + report.lostBlocks;
+        image.damaged = report.damagedFiles;
+        image.suspect = report.suspectFiles;
+        image.unverified = report.unverifiedFiles;
+        image.failures = report.failures;
+        return image;
+    };
+    auto isConverted = [&board](int index) {
+        QMutexLocker lock(&board.mutex);
+        return board.images[size_t(index)].converted;
+    };
+    // Images whose conversion has ended are told at once, in the order
+    // given, even while a batch holds their entries back.
+    int finishedTold = 0;
+    auto tellFinished = [&]() {
+        for (; finishedTold < queue.size() && isConverted(queue.at(finishedTold)); ++finishedTold)
+            if (options.finished)
+                options.finished(savedImage(board.images[size_t(queue.at(finishedTold))]));
+    };
+    auto progress = [&]() {
+        tellFinished();
+        return !options.progress || options.progress(summary.images, total);
+    };
 
     auto reportConverted = [&](bool all) {
         while (reported < queue.size()) {
+            if (!isConverted(queue.at(reported)))
+                break;
+            tellFinished();
             SaveSlot &slot = board.images[size_t(queue.at(reported))];
-            {
-                QMutexLocker lock(&board.mutex);
-                if (!slot.converted)
-                    break;
-            }
             reportAll(slot.heldEntries.isEmpty() ? slot.entries : unpackEntries(slot.heldEntries));
-            const ConversionReport &report = slot.report;
-            SavedImage image;
-            image.name = slot.loaded.row.name;
-            image.source = slot.loaded.row.sources.value(0);
-            image.converted = report.converted;
-            image.folder = report.folder;
-            image.files = report.catalogFiles + report.lostBlocks;
-            image.damaged = report.damagedFiles;
-            image.suspect = report.suspectFiles;
-            image.unverified = report.unverifiedFiles;
-            image.failures = report.failures;
+            const SavedImage image = savedImage(slot);
             summary.files += image.files;
             summary.damaged += image.damaged;
             summary.suspect += image.suspect;
@@ -460,6 +497,7 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
         }
         if (!options.loadsFirst)
             reportConverted(false);
+        tellFinished();
     }
     // Loads already begun finish before the slots go; their images are not
     // converted.
@@ -482,8 +520,10 @@ bool RescueSession::exportReport(const ImageRow &row, const QString &folder)
         return false;
     OutputWriter out([this](const LogEntry &entry) { report(entry); });
     const QString base = folder + QLatin1Char('/') + safeImageName(row.name);
-    const bool written = out.writeFile(base + QStringLiteral(".sectors.csv"), sectorsCsv(row, details))
-                         & out.writeFile(base + QStringLiteral(".files.csv"), filesCsv(details));
+    // Both are written, whatever becomes of the first.
+    const bool sectorsWritten = out.writeFile(base + QStringLiteral(".sectors.csv"), sectorsCsv(row, details));
+    const bool filesWritten = out.writeFile(base + QStringLiteral(".files.csv"), filesCsv(details));
+    const bool written = sectorsWritten && filesWritten;
     if (written)
         report(LogEntry::info().text(QStringLiteral("Sector report written to %1.sectors.csv and %1.files.csv").arg(base)));
     return written;

@@ -94,6 +94,9 @@ struct SaveOptions
     // Called in order on the calling thread after each image's conversion
     // entries.
     std::function<void(const SavedImage &image)> saved;
+    // Called in order on the calling thread as soon as each image's
+    // conversion has ended, before its entries when they are held back.
+    std::function<void(const SavedImage &image)> finished;
     // Called on the calling thread while the Save runs and after each
     // image, with the images done so far; false cancels what has not begun.
     std::function<bool(int done, int total)> progress;
