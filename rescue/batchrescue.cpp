@@ -41,6 +41,7 @@ public:
         options.salvage = mode.salvage || mode.merge || !mode.bestImage.isEmpty();
         options.writeReport = mode.writeReport;
         options.forceMerge = mode.forceMerge;
+        options.sync = mode.sync;
         session.setOptions(options);
     }
 

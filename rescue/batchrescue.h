@@ -43,6 +43,7 @@ struct BatchMode
     bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
     QString bestImage;        // where to write the salvaged or merged disk, if anywhere
     int jobs = 0;             // images converted at once; 0: as many as the machine has cores
+    bool sync = true;         // files flushed to the disk before they are named
 };
 
 // Rescues images into outputRoot; the result is the number of problems.

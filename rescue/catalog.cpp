@@ -1,6 +1,7 @@
 #include "catalog.h"
 
 #include "disk/geometry.h"
+#include "outputwriter.h"
 
 #include <QHash>
 #include <QSet>
@@ -139,9 +140,10 @@ QVector<quint32> blockSectors(const QByteArray &blocks, const CatalogLayout &lay
 
 QString safeFileName(QString name)
 {
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    name.replace(QLatin1Char('\\'), QLatin1Char('_'));
-    return name;
+    // Never a path separator, nor a character that a memory card's or USB
+    // stick's file system refuses. (An extension always follows a catalog
+    // name, so a final dot does no harm.)
+    return portableCharacters(std::move(name));
 }
 
 namespace {

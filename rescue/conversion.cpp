@@ -70,6 +70,7 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
 
     OutputWriter out(log);
     out.setDryRun(options.dryRun);
+    out.setDurability(options.sync ? OutputWriter::Durability::Batch : OutputWriter::Durability::None);
     const QString folderName = options.folderName.isEmpty() ? safeImageName(row.name) : options.folderName;
     RescueState state(row.sectors, options.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), out, log);
     report.folder = state.folder;
@@ -115,6 +116,8 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
         out.writeFile(state.folder + out.claim(state.folder, folderName, QStringLiteral(".files.csv"), {}),
                       filesCsv(report));
     }
+    // Every file is named now, once all of them are on the disk.
+    out.commit();
     report.failures = out.failures();
     report.writeFailures = report.failures.size();
     return report;

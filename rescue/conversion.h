@@ -24,6 +24,10 @@ struct ConversionOptions
     bool writeReport = false;
     // Convert without writing anything (for the details alone).
     bool dryRun = false;
+    // Flush the files to the disk before they get their names (once for the
+    // whole image): false for scratch work, where a power cut may leave cut
+    // files.
+    bool sync = true;
 };
 
 // What a rescued file's bytes are known to be worth:

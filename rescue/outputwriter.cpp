@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,30 @@ const time_t staleAfterSeconds = 60 * 60;
 std::atomic<bool> hookInstalled{false};
 std::mutex hookMutex;
 std::function<void(const QString &)> beforeWriteHook;
+
+// Files held open until their commit, by every writer of the process: past
+// half the limit on open files a writer commits what it holds early, so a
+// large image or many conversions at once never run out of descriptors.
+std::atomic<int> pendingFiles{0};
+
+int pendingBudget()
+{
+    static const int budget = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            return 512;
+        return int(qBound<rlim_t>(16, limit.rlim_cur / 2, 65536));
+    }();
+    return budget;
+}
+
+// How a batch is flushed: one syncfs of its folder's file system, or one
+// fdatasync per file.
+bool flushEachFile()
+{
+    static const bool each = qgetenv("MALVORE_SYNC_METHOD") == "fdatasync";
+    return each;
+}
 
 QString systemReason(int error, const char *fallback)
 {
@@ -173,14 +198,11 @@ int moveIntoPlace(int folder, const QByteArray &temporary, const QByteArray &nam
     return error;
 }
 
-// Today's way, and the fallback: a new file of its own beside name, never
-// one that was there (O_EXCL refuses any existing entry, a link included),
-// written, closed and renamed over name. Its permissions follow the umask.
-// A kill between its creation and its rename leaves it behind, for the
-// sweep of the next run.
-QString writeThroughNamedTemporary(int folder, const QByteArray &name, const QByteArray &bytes)
+// A new file of its own in folder, never one that was there (O_EXCL
+// refuses any existing entry, a link included); its permissions follow the
+// umask. -1 with errno set when it cannot be made.
+int createTemporary(int folder, QByteArray &temporary)
 {
-    QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = temporaryName();
@@ -188,11 +210,30 @@ QString writeThroughNamedTemporary(int folder, const QByteArray &name, const QBy
         if (fd < 0 && errno != EEXIST)
             break;
     }
+    return fd;
+}
+
+// 0, or the error of writing bytes to fd (and of flushing them, if asked).
+int writeAndFlush(int fd, const QByteArray &bytes, bool flush)
+{
+    errno = 0;
+    if (!writeAll(fd, bytes.constData(), bytes.size()))
+        return errno != 0 ? errno : EIO;
+    if (flush && ::fdatasync(fd) != 0)
+        return errno;
+    return 0;
+}
+
+// Today's way, and the fallback: a temporary beside name, written, closed
+// and renamed over name. A kill between its creation and its rename leaves
+// it behind, for the sweep of the next run.
+QString writeThroughNamedTemporary(int folder, const QByteArray &name, const QByteArray &bytes, bool flush)
+{
+    QByteArray temporary;
+    const int fd = createTemporary(folder, temporary);
     if (fd < 0)
         return systemReason(errno, "cannot create a temporary file");
-    int error = 0;
-    if (!writeAll(fd, bytes.constData(), bytes.size()))
-        error = errno != 0 ? errno : EIO;
+    int error = writeAndFlush(fd, bytes, flush);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {
@@ -236,7 +277,7 @@ int nameUnnamed(int fd, int folder, const QByteArray &name)
 
 // Writes bytes as name in folder, complete or not at all. The result is an
 // empty string, or the system's reason.
-QString writeWhole(int folder, const QByteArray &name, const QByteArray &bytes, bool unnamed)
+QString writeWhole(int folder, const QByteArray &name, const QByteArray &bytes, bool unnamed, bool flush)
 {
 #ifdef O_TMPFILE
     if (unnamed && procFileSystemPresent()) {
@@ -244,9 +285,7 @@ QString writeWhole(int folder, const QByteArray &name, const QByteArray &bytes, 
         // this descriptor holds it, and a kill of the process frees it.
         const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            int error = 0;
-            if (!writeAll(fd, bytes.constData(), bytes.size()))
-                error = errno != 0 ? errno : EIO;
+            int error = writeAndFlush(fd, bytes, flush);
             if (error == 0)
                 error = nameUnnamed(fd, folder, name);
             // File systems that report write errors only on close (network
@@ -263,10 +302,28 @@ QString writeWhole(int folder, const QByteArray &name, const QByteArray &bytes, 
 #else
     Q_UNUSED(unnamed)
 #endif
-    return writeThroughNamedTemporary(folder, name, bytes);
+    return writeThroughNamedTemporary(folder, name, bytes, flush);
 }
 
 } // namespace
+
+QString portableCharacters(QString name)
+{
+    static const QString refused = QStringLiteral("/\\:*?\"<>|");
+    for (QChar &c : name) {
+        if (c.unicode() < 0x20 || refused.contains(c))
+            c = QLatin1Char('_');
+    }
+    return name;
+}
+
+QString portableFileName(QString name)
+{
+    name = portableCharacters(std::move(name));
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name[name.size() - 1] = QLatin1Char('_');
+    return name;
+}
 
 OutputWriter::OutputWriter(LogSink log)
     : log(std::move(log))
@@ -276,6 +333,7 @@ OutputWriter::OutputWriter(LogSink log)
 
 OutputWriter::~OutputWriter()
 {
+    commit();
     for (const Folder &folder : qAsConst(folders))
         ::close(folder.fd);
 }
@@ -367,10 +425,118 @@ bool OutputWriter::writeFile(const QString &path, const QByteArray &bytes)
     const QByteArray encoded = QFile::encodeName(name);
     if (isLinkAt(folder, encoded.constData()))
         return fail(path, QStringLiteral("the file is a symbolic link"));
-    reason = writeWhole(folder, encoded, bytes, unnamedTemporaries);
+    if (durability == Durability::Batch) {
+        // Naming waits for the commit; a folder in the way would make it
+        // fail, and is told now, in the order of the writes.
+        struct stat status;
+        if (::fstatat(folder, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode))
+            return fail(path, systemReason(EISDIR, "cannot write the file"));
+        if (!pending.isEmpty() && pendingFiles.load() >= pendingBudget())
+            commit();
+        reason = writePending(path, folder, encoded, bytes);
+        if (!reason.isEmpty())
+            return fail(path, reason);
+        pending.last().folderPath = folderPath;
+        return true;
+    }
+    reason = writeWhole(folder, encoded, bytes, unnamedTemporaries, durability == Durability::EachFile);
     if (!reason.isEmpty())
         return fail(path, reason);
+    if (durability == Durability::EachFile)
+        syncFolder(folderPath);
     return true;
+}
+
+QString OutputWriter::writePending(const QString &path, int folder, const QByteArray &name, const QByteArray &bytes)
+{
+    Pending file{path, QString(), folder, name, -1, QByteArray()};
+#ifdef O_TMPFILE
+    if (unnamedTemporaries && procFileSystemPresent())
+        file.fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // Refused (see writeWhole): a named temporary instead.
+#endif
+    if (file.fd < 0) {
+        file.fd = createTemporary(folder, file.temporary);
+        if (file.fd < 0)
+            return systemReason(errno, "cannot create a temporary file");
+    }
+    const int error = writeAndFlush(file.fd, bytes, false);
+    if (error != 0) {
+        ::close(file.fd);
+        if (!file.temporary.isEmpty())
+            ::unlinkat(folder, file.temporary.constData(), 0);
+        return systemReason(error, "cannot write the file");
+    }
+    ++pendingFiles;
+    pending.append(file);
+    return QString();
+}
+
+void OutputWriter::commit()
+{
+    if (pending.isEmpty())
+        return;
+    QVector<Pending> files;
+    files.swap(pending);
+    // The data first, all at once: one flush of each folder's file system
+    // (syncfs), or of each file.
+    QHash<int, int> folderErrors; // folder descriptor -> errno of its flush
+    QVector<int> fileErrors(files.size(), 0);
+    if (flushEachFile()) {
+        for (int i = 0; i < files.size(); ++i)
+            if (::fdatasync(files.at(i).fd) != 0)
+                fileErrors[i] = errno;
+    } else {
+        for (const Pending &file : qAsConst(files))
+            if (!folderErrors.contains(file.folder))
+                folderErrors.insert(file.folder, ::syncfs(file.folder) == 0 ? 0 : errno);
+    }
+    // Then the names, in the order the files were written.
+    QStringList named;
+    for (int i = 0; i < files.size(); ++i) {
+        const Pending &file = files.at(i);
+        int error = fileErrors.at(i) != 0 ? fileErrors.at(i) : folderErrors.value(file.folder);
+        if (file.temporary.isEmpty()) {
+#ifdef O_TMPFILE
+            if (error == 0)
+                error = nameUnnamed(file.fd, file.folder, file.name);
+#endif
+            ::close(file.fd);
+        } else {
+            // Network file systems report write errors on close.
+            if (::close(file.fd) != 0 && error == 0)
+                error = errno;
+            if (error == 0)
+                error = moveIntoPlace(file.folder, file.temporary, file.name);
+            else
+                ::unlinkat(file.folder, file.temporary.constData(), 0);
+        }
+        --pendingFiles;
+        if (error != 0)
+            fail(file.path, systemReason(error, "cannot write the file"));
+        else if (!named.contains(file.folderPath))
+            named << file.folderPath;
+    }
+    for (const QString &folder : qAsConst(named))
+        syncFolder(folder);
+}
+
+// Flushes the folder's entries (the names just given), and the first time
+// its own entry in its parent, which may be new too.
+void OutputWriter::syncFolder(const QString &folderPath)
+{
+    const auto found = folders.find(folderPath);
+    if (found == folders.end())
+        return;
+    ::fsync(found->fd);
+    if (!found->synced) {
+        const int parent = ::openat(found->fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (parent >= 0) {
+            ::fsync(parent);
+            ::close(parent);
+        }
+        found->synced = true;
+    }
 }
 
 bool OutputWriter::writeTap(const libtap &tap, const QString &path)
@@ -391,20 +557,36 @@ QString OutputWriter::claim(const QString &folder, const QString &stem, const QS
             all << folder + name + extension + companion;
         return all;
     };
-    auto isFree = [&](const QStringList &all) {
-        for (const QString &path : all)
-            if (claimed.contains(path))
-                return false;
-        return true;
+    // The claimed path that one of all is, told apart from case or not; an
+    // empty string when all are free.
+    auto taken = [&](const QStringList &all) {
+        for (const QString &path : all) {
+            const auto found = claimed.constFind(path.toCaseFolded());
+            if (found != claimed.cend())
+                return *found;
+        }
+        return QString();
     };
-    QString name = stem;
-    for (int n = 2; !isFree(paths(name)); ++n)
-        name = stem + QStringLiteral("~%1").arg(n);
+    // Callers give names made portable; one that is not is mended here. A
+    // final dot or blank only matters where no extension follows.
+    const QString wanted = extension.isEmpty() ? portableFileName(stem) : portableCharacters(stem);
+    const QString first = taken(paths(wanted));
+    QString name = wanted;
+    for (int n = 2; !taken(paths(name)).isEmpty(); ++n)
+        name = wanted + QStringLiteral("~%1").arg(n);
     for (const QString &path : paths(name))
-        claimed.insert(path);
-    if (name != stem && log)
-        log(LogEntry::warning().text(QStringLiteral("%1 is already an output of this rescue; saved as %2")
-                                         .arg(stem + extension, name + extension)));
+        claimed.insert(path.toCaseFolded(), path);
+    if (name == stem || !log)
+        return name + extension;
+    QString why;
+    if (first.isEmpty())
+        why = QStringLiteral("%1 is not a valid file name on every file system").arg(stem + extension);
+    else if (paths(wanted).contains(first))
+        why = QStringLiteral("%1 is already an output of this rescue").arg(stem + extension);
+    else
+        why = QStringLiteral("%1 is already an output of this rescue as %2, which differs only in case")
+                  .arg(stem + extension, first.mid(folder.size()));
+    log(LogEntry::warning().text(QStringLiteral("%1; saved as %2").arg(why, name + extension)));
     return name + extension;
 }
 

@@ -207,6 +207,7 @@ ConversionOptions RescueSession::conversionOptions(const ImageRow &row, const QS
     ConversionOptions options;
     options.outputRoot = outputRoot;
     options.writeReport = rescueOptions.writeReport;
+    options.sync = rescueOptions.sync;
     CatalogLayout layout;
     if (catalogLayout(row.format, row.tracks, layout))
         options.folderName = claimFolder(outputRoot, safeImageName(row.name), row.sources.value(0), entries);

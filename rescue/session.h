@@ -40,6 +40,7 @@ struct RescueOptions
     bool salvage = false;     // suspect sectors; weak sectors by majority
     bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
     bool forceMerge = false;  // merge reads even when they look like reads of different disks
+    bool sync = true;         // files flushed to the disk before they are named
 };
 
 // What a Save came to, image by image and in all.

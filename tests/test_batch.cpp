@@ -485,7 +485,7 @@ private slots:
         QVERIFY(lines.contains("tracks: 40<br>sides: 1<br>track size: 4096"));
         QVERIFY(inOrder(lines, {"<hr>1 image(s) selelcted to conversion", "<br>Image <b>HTML</b> :",
                                 "file A\\nB.X ", "Found 0 lost block(s)"}));
-        QVERIFY(QFile::exists(cwd + "/HTML/A\nB.X.dat"));
+        QVERIFY(QFile::exists(cwd + "/HTML/A_B.X.dat")); // no control character in a path
     }
 
     void imagesAreConvertedInCommandLineOrder()

@@ -337,7 +337,9 @@ private slots:
         QVERIFY(writeFile(dir + "/" + image + ".dsk", diskOf(name, 5)));
         const ToolRun run = runTool({"--quiet", "--report", "--output", "out", image + ".dsk"}, dir);
         QCOMPARE(run.exitCode, 0);
-        const QString base = dir + "/out/" + image + "/" + image;
+        // The folder and the reports have no control character in their names.
+        const QString mended = QString(image).replace('\t', '_').replace('\r', '_');
+        const QString base = dir + "/out/" + mended + "/" + mended;
         const QStringList files = QString::fromUtf8(readFile(base + ".files.csv")).split("\r\n");
         QCOMPARE(cellsOf(files.value(1)).value(0), nameCell);
         const QString file = cellsOf(files.value(1)).value(1); // the path written, made from the name

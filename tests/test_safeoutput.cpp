@@ -1,9 +1,11 @@
 // Nothing rescued is lost or overwritten, and every failure says why:
-// hostile catalog names, images of one name, links at output paths, a full
+// hostile catalog names, names that are one file or no file at all on a
+// FAT32 stick, images of one name, links at output paths, a full
 // file, duplicate sector ids, inputs that are not files, oversized tape
 // blocks and control characters, seen as a user sees them (files on disk,
 // log lines, exit status). Runs that are killed, interrupted or have their
-// folders swapped under them leave complete files and no temporaries.
+// folders swapped under them leave complete files and no temporaries; the
+// files of a conversion are named only once they are on the disk.
 #include "batchtestutil.h"
 #include "imagebuilder.h"
 #include "rescue/interruption.h"
@@ -104,6 +106,53 @@ QStringList temporariesBelow(const QString &root)
             found << it.filePath();
     }
     return found;
+}
+
+QString textOf(const LogEntry &entry)
+{
+    QString text;
+    for (const LogEntry::Part &part : entry.parts)
+        text += part.text;
+    return text;
+}
+
+// Why name cannot be a file's name on FAT32, exFAT or NTFS (what Windows
+// refuses); empty when it can.
+QString fatProblem(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("empty");
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20)
+            return QStringLiteral("control character");
+        if (QStringLiteral(":*?\"<>|\\/").contains(c))
+            return QStringLiteral("refused character %1").arg(c);
+    }
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("ends in a dot or a space");
+    return QString();
+}
+
+// Every name below root (files and folders) that FAT refuses, or that
+// another name of its folder equals once case is not told apart.
+QStringList namesInvalidOnFat(const QString &root)
+{
+    QStringList problems;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QHash<QString, QString> folded; // folder + folded name -> name
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        const QString problem = fatProblem(name);
+        if (!problem.isEmpty())
+            problems << it.filePath() + ": " + problem;
+        const QString key = it.fileInfo().path() + '/' + name.toCaseFolded();
+        if (folded.contains(key))
+            problems << it.filePath() + ": one file with " + folded.value(key);
+        folded.insert(key, name);
+    }
+    return problems;
 }
 
 // A process id no process has: ids stay below the kernel's pid_max.
@@ -224,6 +273,218 @@ private slots:
         QVERIFY(linesOf(run.out).contains("file A/B "));
         const QByteArray tape = readFile(dir + "/out/C/C.tap");
         QCOMPARE(tape.mid(4, 10), QByteArray("A/B       "));
+    }
+
+    // Names that FAT32, exFAT, NTFS and macOS hold as one file (they differ
+    // only in case), or refuse (reserved characters, control characters, a
+    // final dot): every body lands in a file of its own whose name is valid
+    // there, the same names on every file system, and the log says what
+    // changed.
+    void namesValidOnEveryFileSystem_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("names");
+        QTest::addColumn<QStringList>("paths"); // in the image folder, in catalog order
+        QTest::addColumn<QStringList>("lines"); // in the log
+        QTest::newRow("case") << QList<QByteArray>{"GAME", "game", "Game"}
+                              << QStringList{"GAME.dat", "game~2.dat", "Game~3.dat"}
+                              << QStringList{"game.dat is already an output of this rescue as GAME.dat, which differs "
+                                             "only in case; saved as game~2.dat",
+                                             "Game.dat is already an output of this rescue as GAME.dat, which differs "
+                                             "only in case; saved as Game~3.dat"};
+        QTest::newRow("suffix differing in case") << QList<QByteArray>{"A", "a", "A~2"}
+                                                  << QStringList{"A.dat", "a~2.dat", "A~2~2.dat"}
+                                                  << QStringList{"a.dat is already an output of this rescue as A.dat, "
+                                                                 "which differs only in case; saved as a~2.dat",
+                                                                 "A~2.dat is already an output of this rescue as "
+                                                                 "a~2.dat, which differs only in case; saved as "
+                                                                 "A~2~2.dat"};
+        QTest::newRow("colon") << QList<QByteArray>{"A:B", "A_B", "Z"} << QStringList{"A_B.dat", "A_B~2.dat", "Z.dat"}
+                               << QStringList{"A_B.dat is already an output of this rescue; saved as A_B~2.dat"};
+        QTest::newRow("colon and case") << QList<QByteArray>{"a:b", "A_B"} << QStringList{"a_b.dat", "A_B~2.dat"}
+                                        << QStringList{"A_B.dat is already an output of this rescue as a_b.dat, "
+                                                       "which differs only in case; saved as A_B~2.dat"};
+        QTest::newRow("reserved characters") << QList<QByteArray>{"*?\"<>|", "Q"}
+                                             << QStringList{"______.dat", "Q.dat"} << QStringList();
+        QTest::newRow("control character") << QList<QByteArray>{"C\x1b" "D", "Z"} << QStringList{"C_D.dat", "Z.dat"}
+                                           << QStringList();
+        // The extension follows: the name does not end in the dot.
+        QTest::newRow("final dot") << QList<QByteArray>{"DOT.", "DOT", "dot."}
+                                   << QStringList{"DOT..dat", "DOT.dat", "dot.~2.dat"}
+                                   << QStringList{"dot..dat is already an output of this rescue as DOT..dat, which "
+                                                  "differs only in case; saved as dot.~2.dat"};
+    }
+
+    void namesValidOnEveryFileSystem()
+    {
+        QFETCH(QList<QByteArray>, names);
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, lines);
+        const QString dir = folder("portable");
+        QVector<tosdisk::File> files;
+        QList<QByteArray> bodies;
+        for (int i = 0; i < names.size(); ++i) {
+            bodies << tosdisk::plainData(300 + 200 * i, quint32(i + 7));
+            files << fileOf(names.at(i), "", bodies.last());
+        }
+        const QString path = image(dir, "P.dsk", diskWith(files));
+        const InProcessRun run = rescue({path}, dir + "/out");
+        QCOMPARE(run.status, 0);
+        const QStringList tree = treeOf(dir + "/out/P").keys();
+        for (int i = 0; i < paths.size(); ++i)
+            QVERIFY2(readFile(dir + "/out/P/" + paths.at(i)) == bodies.at(i), qPrintable(tree.join(' ')));
+        // Every body, each once, and nothing FAT could not hold.
+        QList<QByteArray> written = contentsBelow(dir + "/out/P");
+        for (const QByteArray &body : qAsConst(bodies))
+            QVERIFY(written.removeOne(body));
+        QCOMPARE(namesInvalidOnFat(dir + "/out"), QStringList());
+        const QStringList log = linesOf(run.out);
+        for (const QString &line : lines)
+            QVERIFY2(log.contains(line), qPrintable(run.out));
+        int moved = 0;
+        for (const QString &line : log)
+            moved += line.contains("; saved as ");
+        QCOMPARE(moved, lines.size());
+        // The catalog's own name stays in the log and the description.
+        for (const QByteArray &name : names)
+            QVERIFY2(run.out.contains("file " + QString::fromUtf8(name).replace(QChar(0x1b), "\\x1b") + ' '),
+                     qPrintable(run.out));
+    }
+
+    // Names claimed straight from the writer: a final dot or blank where
+    // no extension follows, and reserved characters, are mended, and the
+    // log says so; a name that needs nothing is left as it is.
+    void claimMendsWhatFatRefuses_data()
+    {
+        QTest::addColumn<QString>("stem");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("claimed");
+        QTest::addColumn<QString>("line"); // empty: none
+        QTest::newRow("plain") << "A" << ".dat" << "A.dat" << QString();
+        QTest::newRow("final dot") << "A." << "" << "A_" << "A. is not a valid file name on every file system; saved as A_";
+        QTest::newRow("final blank") << "A " << "" << "A_" << "A  is not a valid file name on every file system; saved as A_";
+        QTest::newRow("final dot, extension after it") << "A." << ".dat" << "A..dat" << QString();
+        QTest::newRow("question mark") << "A?" << ".dat" << "A_.dat"
+                                       << "A?.dat is not a valid file name on every file system; saved as A_.dat";
+        QTest::newRow("taken once mended") << "a*" << ".tap" << "a_~2.tap"
+                                           << "a*.tap is already an output of this rescue as A_.tap, which differs "
+                                              "only in case; saved as a_~2.tap";
+        // Final sigma: lowered, the claimed name would differ.
+        QTest::newRow("case folded, not just lowered") << QString::fromUtf8("\xcf\x83\xce\xb1\xcf\x82") << ".tap"
+                                                       << QString::fromUtf8("\xcf\x83\xce\xb1\xcf\x82~2.tap")
+                                                       << QString::fromUtf8("\xcf\x83\xce\xb1\xcf\x82.tap is already "
+                                                                            "an output of this rescue as \xce\xa3\xce\x91"
+                                                                            "\xce\xa3.tap, which differs only in case; "
+                                                                            "saved as \xcf\x83\xce\xb1\xcf\x82~2.tap");
+    }
+
+    void claimMendsWhatFatRefuses()
+    {
+        QFETCH(QString, stem);
+        QFETCH(QString, extension);
+        QFETCH(QString, claimed);
+        QFETCH(QString, line);
+        QStringList lines;
+        OutputWriter writer([&lines](const LogEntry &entry) { lines << textOf(entry); });
+        writer.claim("F/", "A_", ".tap", {});
+        writer.claim("F/", QString::fromUtf8("\xce\xa3\xce\x91\xce\xa3"), ".tap", {});
+        QCOMPARE(writer.claim("F/", stem, extension, {".inf"}), claimed);
+        QCOMPARE(lines, line.isEmpty() ? QStringList() : QStringList{line});
+        QCOMPARE(fatProblem(claimed), QString());
+    }
+
+    // An image whose name FAT refuses is rescued into a folder whose name it
+    // takes.
+    void imageFolderValidOnEveryFileSystem()
+    {
+        const QString dir = folder("portable-image");
+        const QByteArray code = tosdisk::codeFile(32768, 300, 1);
+        const QString path = image(dir, "a:b?.dsk", diskWith({fileOf("F", "", code)}));
+        const InProcessRun run = rescue({path}, dir + "/out");
+        QCOMPARE(run.status, 0);
+        QCOMPARE(readFile(dir + "/out/a_b_/F.cod"), code.mid(5));
+        QVERIFY(QFile::exists(dir + "/out/a_b_/a_b_.tap"));
+        QCOMPARE(namesInvalidOnFat(dir + "/out"), QStringList());
+    }
+
+    // A writer made for a whole conversion names nothing before its
+    // commit, then everything, with either kind of temporary; one whose
+    // folder is gone by then reports each file as any failed write is.
+    void batchNamesFilesAtCommit_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<bool>("folderGone");
+        for (const bool named : {false, true}) {
+            const char *kind = named ? "named temporaries" : "unnamed files";
+            QTest::newRow(kind) << named << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1, folder gone").arg(kind))) << named << true;
+        }
+    }
+
+    void batchNamesFilesAtCommit()
+    {
+        QFETCH(bool, named);
+        QFETCH(bool, folderGone);
+        const TemporaryKind kind(named);
+        const QString dir = folder("commit");
+        QVector<LogEntry> entries;
+        OutputWriter writer([&entries](const LogEntry &entry) { entries.append(entry); });
+        writer.setDurability(OutputWriter::Durability::Batch);
+        QVERIFY(writer.makeFolder(dir + "/out/B/"));
+        QVERIFY(writer.writeFile(dir + "/out/B/one", "one"));
+        QVERIFY(writer.writeFile(dir + "/out/B/two", QByteArray(100000, 'x')));
+        QCOMPARE(QDir(dir + "/out/B").entryList(QDir::Files), QStringList());
+        if (folderGone)
+            QVERIFY(QDir(dir + "/out/B").removeRecursively());
+        writer.commit();
+        QCOMPARE(temporariesBelow(dir), QStringList());
+        if (folderGone) {
+            QCOMPARE(writer.failureCount(), 2);
+            QCOMPARE(entries.size(), 2);
+            QVERIFY(textOf(entries.at(0)).startsWith("Cannot write " + dir + "/out/B/one: "));
+            QVERIFY(textOf(entries.at(1)).startsWith("Cannot write " + dir + "/out/B/two: "));
+            QVERIFY(!QFileInfo::exists(dir + "/out/B"));
+        } else {
+            QCOMPARE(writer.failureCount(), 0);
+            QCOMPARE(entries.size(), 0);
+            QCOMPARE(readFile(dir + "/out/B/one"), QByteArray("one"));
+            QCOMPARE(readFile(dir + "/out/B/two"), QByteArray(100000, 'x'));
+        }
+    }
+
+    // --no-sync changes nothing but the flushing: the same tree, the same
+    // log, over an empty root or an earlier run, with either kind of
+    // temporary.
+    void noSyncGivesTheSameTree_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<bool>("overEarlierRun");
+        for (const bool named : {false, true}) {
+            const char *kind = named ? "named temporaries" : "unnamed files";
+            QTest::newRow(kind) << named << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1, over an earlier run").arg(kind))) << named << true;
+        }
+    }
+
+    void noSyncGivesTheSameTree()
+    {
+        QFETCH(bool, named);
+        QFETCH(bool, overEarlierRun);
+        const TemporaryKind kind(named);
+        const QString dir = folder("nosync");
+        const tosdisk::Disk disk = tosdisk::sampleDisk(40, 1, true, 12, 70);
+        const QString path = image(dir, "S.dsk", tosdisk::build(disk));
+        if (overEarlierRun) {
+            QCOMPARE(rescue({path}, dir + "/synced").status, 0);
+            QCOMPARE(runTool({"--quiet", "--no-sync", "--output", dir + "/unsynced", path}, dir).exitCode, 0);
+        }
+        const ToolRun synced = runTool({"--report", "--output", dir + "/synced", path}, dir);
+        const ToolRun unsynced = runTool({"--no-sync", "--report", "--output", dir + "/unsynced", path}, dir);
+        QCOMPARE(synced.exitCode, 0);
+        QCOMPARE(unsynced.exitCode, 0);
+        QVERIFY(treeOf(dir + "/synced").size() > 4);
+        QCOMPARE(treeOf(dir + "/unsynced"), treeOf(dir + "/synced"));
+        QCOMPARE(QString(unsynced.out).replace("/unsynced/", "/synced/"), synced.out);
+        QCOMPARE(temporariesBelow(dir), QStringList());
     }
 
     // A lost block named like the image's archive does not replace it.
@@ -450,7 +711,8 @@ private slots:
         QVERIFY(!run.out.contains(QChar(0x1b)) && !run.out.contains(QChar(0x07)));
         if (format == LogFormat::Html)
             QVERIFY(run.out.contains("file &lt;hr>X "));
-        QVERIFY(readFile(dir + "/out/E\x1b[2J/\x1b]0;X\x07.cod.inf").startsWith("File   : \x1b]0;X\x07.cod\n"));
+        // The description keeps the name; the path holds no control character.
+        QVERIFY(readFile(dir + "/out/E_[2J/_]0;X_.cod.inf").startsWith("File   : \x1b]0;X\x07.cod\n"));
     }
 
     // Whatever the run meets, it leaves no temporary anywhere in the tree:
@@ -664,8 +926,15 @@ private slots:
         process.start(QStringLiteral(MALVORE_RESCUE_PATH),
                       QStringList{"--quiet", "--jobs", "2", "--output", out} + images);
         QVERIFY(process.waitForStarted());
-        // Signalled once a few images are written, well before the end.
-        while (process.state() == QProcess::Running && QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() < 4)
+        // Signalled once a few images are written (their files are named
+        // when the image is done, the archive among them), well before the end.
+        auto written = [&out]() {
+            int images = 0;
+            for (const QString &name : QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                images += QFile::exists(out + "/" + name + "/" + name + ".tap");
+            return images;
+        };
+        while (process.state() == QProcess::Running && written() < 4)
             process.waitForFinished(2);
         QVERIFY2(process.state() == QProcess::Running, "the batch ended before the signal: make it larger");
         QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
