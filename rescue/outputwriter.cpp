@@ -56,14 +56,6 @@ int pendingBudget()
     return budget;
 }
 
-// How a batch is flushed: one syncfs of its folder's file system, or one
-// fdatasync per file.
-bool flushEachFile()
-{
-    static const bool each = qgetenv("MALVORE_SYNC_METHOD") == "fdatasync";
-    return each;
-}
-
 QString systemReason(int error, const char *fallback)
 {
     return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString::fromLatin1(fallback);
@@ -478,24 +470,18 @@ void OutputWriter::commit()
         return;
     QVector<Pending> files;
     files.swap(pending);
-    // The data first, all at once: one flush of each folder's file system
-    // (syncfs), or of each file.
+    // The data first, all at once: one flush of each folder's file system.
+    // (An fdatasync of each file instead took more than twice as long on a
+    // disk: each waits for its own journal commit.)
     QHash<int, int> folderErrors; // folder descriptor -> errno of its flush
-    QVector<int> fileErrors(files.size(), 0);
-    if (flushEachFile()) {
-        for (int i = 0; i < files.size(); ++i)
-            if (::fdatasync(files.at(i).fd) != 0)
-                fileErrors[i] = errno;
-    } else {
-        for (const Pending &file : qAsConst(files))
-            if (!folderErrors.contains(file.folder))
-                folderErrors.insert(file.folder, ::syncfs(file.folder) == 0 ? 0 : errno);
-    }
+    for (const Pending &file : qAsConst(files))
+        if (!folderErrors.contains(file.folder))
+            folderErrors.insert(file.folder, ::syncfs(file.folder) == 0 ? 0 : errno);
     // Then the names, in the order the files were written.
     QStringList named;
     for (int i = 0; i < files.size(); ++i) {
         const Pending &file = files.at(i);
-        int error = fileErrors.at(i) != 0 ? fileErrors.at(i) : folderErrors.value(file.folder);
+        int error = folderErrors.value(file.folder);
         if (file.temporary.isEmpty()) {
 #ifdef O_TMPFILE
             if (error == 0)

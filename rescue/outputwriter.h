@@ -31,10 +31,11 @@ QString portableFileName(QString name);
 // - names hold nothing that a file system of a memory card or USB stick
 //   refuses (portableFileName), so a rescue gets the same names on ext4 and
 //   on FAT32;
-// - by default nothing is named before it is on the disk: the files of a
-//   conversion are held unnamed (or under temporary names) until commit(),
-//   which flushes them all at once, names them and flushes their folder, so
-//   a power cut never leaves an empty or cut file under its final name;
+// - unless asked not to flush, nothing is named before it is on the disk:
+//   a conversion's files are held unnamed (or under temporary names) until
+//   commit(), which flushes them all at once, names them and flushes their
+//   folder; a writer of a file or two flushes each. A power cut never leaves
+//   an empty or cut file under its final name;
 // - each file is written whole before it gets its name: on Linux as an
 //   unnamed file in its folder (it vanishes with the process, whatever
 //   kills it), elsewhere or where the file system refuses that as a
