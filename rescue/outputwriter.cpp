@@ -31,8 +31,9 @@ const char temporaryPrefix[] = ".malvore-";
 
 // A named temporary older than this belongs to no live write whatever its
 // process id says (ids are reused, by other processes or after a restart):
-// one file is written in one go and takes well under a second, so an hour
-// leaves room for the slowest disk and the most loaded machine.
+// a temporary lives while one image's files are written and flushed, which
+// takes well under a second, so an hour leaves room for the slowest disk
+// and the most loaded machine.
 const time_t staleAfterSeconds = 60 * 60;
 
 // Tests only; the flag spares every write the lock when there is none.

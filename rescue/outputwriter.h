@@ -85,7 +85,8 @@ public:
     // for the files written into it.
     bool makeFolder(const QString &path);
     // path: "FOLDER/NAME"; a folder made by makeFolder is the one written
-    // to, even if its path names something else by now.
+    // to, even if its path names something else by now. With Batch the file
+    // gets its name at commit(); a failure to name it is reported then.
     bool writeFile(const QString &path, const QByteArray &bytes);
     bool writeTap(const libtap &tap, const QString &path);
 
