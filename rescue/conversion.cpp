@@ -13,7 +13,9 @@ QString safeImageName(const QString &imageName)
     // or its parent instead of a folder of its own.
     if (imageName.isEmpty() || imageName == QLatin1String(".") || imageName == QLatin1String(".."))
         return QString(qMax(1, imageName.size()), QLatin1Char('_'));
-    return safeFileName(imageName);
+    // A folder name valid on every file system: "disk." would lose its dot
+    // on a FAT stick and become another image's "disk".
+    return portableFileName(safeFileName(imageName));
 }
 
 QString verdictName(Verdict verdict)

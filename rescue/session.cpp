@@ -232,7 +232,9 @@ QString RescueSession::claimFolder(const QString &outputRoot, const QString &wan
     bool otherRun = false;
     QString otherImage;
     for (int n = 2;; ++n) {
-        if (claimedFolders.contains(folder)) {
+        // Folders that differ only in case are one folder on FAT, exFAT,
+        // NTFS and macOS volumes.
+        if (claimedFolders.contains(folder.toCaseFolded())) {
             otherRun = true;
         } else {
             QString holder;
@@ -243,7 +245,7 @@ QString RescueSession::claimFolder(const QString &outputRoot, const QString &wan
         }
         folder = wanted + QStringLiteral("~%1").arg(n);
     }
-    claimedFolders.insert(folder);
+    claimedFolders.insert(folder.toCaseFolded());
     if (folder != wanted && otherRun)
         entries.append(LogEntry::warning().text(
             QStringLiteral("The folder %1 holds another image of this run; saved into %2").arg(wanted, folder)));

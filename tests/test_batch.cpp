@@ -543,6 +543,25 @@ private slots:
         QCOMPARE(treeOf(options.outputRoot), after);
     }
 
+    // Image folders are valid on every file system: names that differ only
+    // in case are one folder on a FAT stick, and a final dot is dropped there.
+    void imageFoldersValidEverywhere()
+    {
+        QDir().mkpath(scratch.filePath("fat/one"));
+        QDir().mkpath(scratch.filePath("fat/two"));
+        const QByteArray bytes = tosdisk::build(tosdisk::sampleDisk(40, 1, false, 203, 30));
+        BatchOptions options;
+        options.outputRoot = freshFolder("fat-root");
+        options.images = QStringList{imagePath("fat/one/DISK.dsk", bytes), imagePath("fat/two/disk.dsk", bytes),
+                                     imagePath("fat/one/dot..dsk", bytes)};
+        const InProcessRun run = runInProcess(options);
+        QCOMPARE(run.status, 0);
+        QVERIFY2(linesOf(run.out).contains("The folder disk holds another image of this run; saved into disk~2"),
+                 qPrintable(run.out));
+        QCOMPARE(QDir(options.outputRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList({"DISK", "disk~2", "dot_"}));
+    }
+
     // ---- the same outputs as the window's Save All ----------------------
 
     void sameTreeAsTheWindow_data()
