@@ -14,7 +14,9 @@ QByteArray csvLine(const QStringList &fields)
     return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
 }
 
-QString stateName(SectorState state)
+} // namespace
+
+QString sectorStateName(SectorState state)
 {
     switch (state) {
     case SectorState::Good:
@@ -25,8 +27,6 @@ QString stateName(SectorState state)
         return QStringLiteral("missing");
     }
 }
-
-} // namespace
 
 QString csvField(const QString &text)
 {
@@ -51,7 +51,7 @@ QByteArray sectorsCsv(const ImageRow &row, const ConversionReport &report)
         const SectorPlace place = sectorPlace(row, i);
         const int supplier = sectors.supplier(i);
         csv += csvLine({QString::number(i), QString::number(place.track), QString::number(place.side),
-                        QString::number(place.sectorId), stateName(sectors.state(i)),
+                        QString::number(place.sectorId), sectorStateName(sectors.state(i)),
                         QString::number(sectors.agreeing(i)),
                         supplier > 0 ? row.reads.value(supplier - 1) : QString(), report.sectorOwners.value(i)});
     }

@@ -11,5 +11,8 @@
 QByteArray sectorsCsv(const ImageRow &row, const ConversionReport &report);
 QByteArray filesCsv(const ConversionReport &report);
 
+// A sector state as the sector report writes it.
+QString sectorStateName(SectorState state);
+
 // One CSV field: quoted when it holds a comma, a quote or a line break.
 QString csvField(const QString &text);

@@ -124,18 +124,6 @@ QString cellOf(const QString &value)
     return rows.first().first();
 }
 
-QString stateText(SectorState state)
-{
-    switch (state) {
-    case SectorState::Good:
-        return QStringLiteral("good");
-    case SectorState::Suspect:
-        return QStringLiteral("suspect");
-    default:
-        return QStringLiteral("missing");
-    }
-}
-
 // A catalog file as the conversion assembles it: its sectors, the catalog
 // sectors of its entries, and the body its sectors give.
 struct Assembled
@@ -207,8 +195,8 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
         const QStringList &fields = sectors.at(i + 1);
         if (fields.size() != 8 || fields.at(0) != QString::number(i))
             return QStringLiteral("sectors.csv row %1 is malformed").arg(i + 1);
-        if (fields.at(4) != stateText(row.sectors.state(i)))
-            return QStringLiteral("sectors.csv calls sector %1 %2, the row %3").arg(i).arg(fields.at(4), stateText(row.sectors.state(i)));
+        if (fields.at(4) != sectorStateName(row.sectors.state(i)))
+            return QStringLiteral("sectors.csv calls sector %1 %2, the row %3").arg(i).arg(fields.at(4), sectorStateName(row.sectors.state(i)));
         if (fields.at(7) != cellOf(report.sectorOwners.value(i)))
             return QStringLiteral("sectors.csv gives sector %1 another owner than the conversion").arg(i);
         owned[fields.at(7)] << i;
@@ -253,10 +241,10 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
                 continue;
             for (quint32 s : file.sectors)
                 if (row.sectors.state(s) != SectorState::Good)
-                    return which + QStringLiteral(": complete, but its sector %1 is %2").arg(s).arg(stateText(row.sectors.state(s)));
+                    return which + QStringLiteral(": complete, but its sector %1 is %2").arg(s).arg(sectorStateName(row.sectors.state(s)));
             for (int s : file.entrySectors)
                 if (row.sectors.state(s) != SectorState::Good)
-                    return which + QStringLiteral(": complete, but its catalog entry lies in sector %1, %2").arg(s).arg(stateText(row.sectors.state(s)));
+                    return which + QStringLiteral(": complete, but its catalog entry lies in sector %1, %2").arg(s).arg(sectorStateName(row.sectors.state(s)));
         } else if (complete) {
             const QVector<int> mine = owned.value(fields.at(0));
             if (mine.isEmpty())
@@ -279,7 +267,7 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
         if (complete && names.value(fields.at(0)) == 1 && fields.at(0) != QLatin1String("catalog"))
             for (int s : owned.value(fields.at(0)))
                 if (row.sectors.state(s) != SectorState::Good)
-                    return which + QStringLiteral(": complete, but owns sector %1, %2").arg(s).arg(stateText(row.sectors.state(s)));
+                    return which + QStringLiteral(": complete, but owns sector %1, %2").arg(s).arg(sectorStateName(row.sectors.state(s)));
     }
     return QString();
 }
