@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QMetaType>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,9 @@ struct ImageRow
     bool salvage = false;
     QStringList reads;   // the names of the reads, the first supplier first
     QStringList sources; // the files the row was read from
+    // Files the user chose not to save, by their place in the rescue's file
+    // list (ConversionOptions::leaveOut).
+    QSet<int> leftOut;
 
     int sectorCount() const { return sectors.count(); }
     SectorState state(int logical) const { return sectors.state(logical); }

@@ -12,6 +12,10 @@ constexpr int catalogSize = geometry::catalogSectors * geometry::sectorSize;
 constexpr int catalogEntrySize = 32;
 constexpr int catalogEntries = 128;
 
+// Where a rescued file was found: a live catalog entry, an entry marked
+// deleted, or lost data put back together without an entry.
+enum class FileOrigin { Catalog, Deleted, Lost };
+
 // One catalog file during a conversion.
 struct TosFile
 {
@@ -34,6 +38,7 @@ struct TosFile
 
     QVector<int> entries; // the catalog entries the file was read from, its extents in order
     QString doubt;        // why its catalog entry cannot be trusted; empty when it can
+    FileOrigin origin = FileOrigin::Catalog;
 };
 
 // The 4096 catalog bytes of an image in logical order: sectors 0..15 for

@@ -77,6 +77,8 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
     RescueState state(row.sectors, options.outputRoot + QLatin1Char('/') + folderName + QLatin1Char('/'), out, log);
     report.folder = state.folder;
     state.salvage = row.salvage;
+    state.leaveOut = options.leaveOut;
+    state.dryRun = options.dryRun;
     const bool details = options.collectDetails || options.writeReport;
     if (details)
         state.files = &report.files;
@@ -107,9 +109,11 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
         file.data = QByteArray();
         ++report.catalogFiles;
     }
+    state.endFiles();
     out.writeTap(tap, state.folder + archive);
 
     report.lostBlocks = recoverLostBlocks(state);
+    report.leftOut = state.leftOut;
     if (details)
         collectOwners(state, report);
     if (options.writeReport) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "catalog.h"
 #include "disk/formatdetect.h"
 #include "imagelist/imagerow.h"
 #include "outputwriter.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -28,6 +30,16 @@ struct ConversionOptions
     // whole image): false for scratch work, where a power cut may leave cut
     // files.
     bool sync = true;
+    // Files the user chose not to save, by their place in the conversion's
+    // file list (the order of ConversionReport::files): their sectors are
+    // still claimed, so every other file and lost block comes out the same.
+    QSet<int> leaveOut;
+    // Salvage: also rescue files whose catalog entries are marked deleted,
+    // into a "deleted" folder of the image folder.
+    bool undelete = false;
+    // Salvage: the catalog layout to use when detection found no evidence
+    // (FormatUnknown); Unknown lets the conversion guess from the data.
+    DiskFormat layout = DiskFormat::Unknown;
 };
 
 // What a rescued file's bytes are known to be worth:
@@ -53,6 +65,11 @@ struct FileSummary
     int suspect = 0;
     int zero = 0;   // read sectors that hold only zeros
     Verdict verdict = Verdict::Complete;
+    FileOrigin origin = FileOrigin::Catalog;
+    int headerSize = 0;   // 7 (program), 5 (arrays, code), 0 (none)
+    int start = -1;       // code: its address; program: its autostart line; -1: none
+    QVector<int> sectors; // logical sectors in file order
+    bool leftOut = false; // listed, but not written: the user chose so
     bool complete() const { return verdict == Verdict::Complete; }
 };
 
@@ -64,6 +81,8 @@ struct ConversionReport
     int suspectFiles = 0;    // catalog files called suspect
     int unverifiedFiles = 0; // catalog files called unverified
     int lostBlocks = 0;
+    int deletedFiles = 0; // rescued from entries marked deleted
+    int leftOut = 0;      // files not written because the user chose so
     int writeFailures = 0;
     QVector<LogEntry::WriteFailure> failures;
     QString folder; // the image folder, ending in '/'

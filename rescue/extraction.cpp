@@ -126,6 +126,7 @@ Verdict verdictOf(int bad, int suspect, int flagged, bool doubtful, bool salvage
 
 Verdict extractFile(RescueState &state, TosFile &file, libtap &tap)
 {
+    const bool wanted = state.beginFile();
     assemble(state, file);
     logFile(state, file);
 
@@ -173,11 +174,31 @@ Verdict extractFile(RescueState &state, TosFile &file, libtap &tap)
     const QByteArray body = bodyLength < 0 ? file.data.mid(file.headerSize)
                                            : file.data.mid(file.headerSize, int(bodyLength));
     state.out.writeFile(state.folder + outputName, body);
-    addToArchive(state, tap, file.catalogName, body, file.typeByte, header);
+    if (wanted)
+        addToArchive(state, tap, file.catalogName, body, file.typeByte, header);
+    else
+        state.log(LogEntry::info().text(QStringLiteral("file %1 not written: left out by choice").arg(file.catalogName)));
     const Verdict verdict
         = verdictOf(file.badCount, file.suspectCount, file.flaggedCount, !file.doubt.isEmpty(), state.salvage);
-    if (state.files)
-        state.files->append({file.catalogName, outputName, type.word, file.length, file.badCount,
-                             file.suspectCount, file.falsePositives, verdict});
+    if (state.files) {
+        FileSummary summary;
+        summary.name = file.catalogName;
+        summary.file = outputName;
+        summary.type = type.word;
+        summary.length = file.length;
+        summary.bad = file.badCount;
+        summary.suspect = file.suspectCount;
+        summary.zero = file.falsePositives;
+        summary.verdict = verdict;
+        summary.origin = file.origin;
+        summary.headerSize = file.headerSize;
+        if (file.headerSize > 0)
+            summary.start = file.headerSize == 7 ? word1 : word3;
+        summary.sectors.reserve(file.sectors.size());
+        for (quint32 s : file.sectors)
+            summary.sectors.append(int(s));
+        summary.leftOut = !wanted;
+        state.files->append(summary);
+    }
     return verdict;
 }

@@ -5,6 +5,7 @@
 #include "outputwriter.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 class libtap;
@@ -28,6 +29,25 @@ struct RescueState
     bool salvage = false;
     QVector<FileSummary> *files = nullptr; // summaries, when collected
     QStringList ownerNames;                // the names sector owners point to
+    QSet<int> leaveOut;                    // files the user chose not to save, by their place in the list
+    bool dryRun = false;                   // nothing is written at all
+    int leftOut = 0;
+
+    // The next file of the list begins: false when the user left it out,
+    // and then nothing of it is written (its sectors are still claimed).
+    bool beginFile()
+    {
+        const bool wanted = !leaveOut.contains(nextFile++);
+        out.setDryRun(dryRun || !wanted);
+        leftOut += !wanted;
+        return wanted;
+    }
+    // After the last file: the image's own files are written again.
+    void endFiles() { out.setDryRun(dryRun); }
+    // The place in the list of the file begun last.
+    int currentFile() const { return nextFile - 1; }
+
+    int nextFile = 0;
 
     bool isSuspect(qint64 sector) const { return salvage && sectors.state(sector) == SectorState::Suspect; }
     // Sectors from first on belong to name, unless another owner came first.

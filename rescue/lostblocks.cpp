@@ -23,12 +23,23 @@ QString sectorNumber(int sector)
 }
 
 // The lost block's line of the sector report, and its sectors' owner.
-void summarise(RescueState &state, int first, int count, const QString &file, const QString &type, int length)
+void summarise(RescueState &state, int first, int count, const QString &file, const QString &type, int length,
+               int headerSize = 0, int start = -1)
 {
     state.own(first, count, file);
     if (!state.files)
         return;
-    FileSummary summary{file, file, type, length, 0, 0, 0, Verdict::Complete};
+    FileSummary summary;
+    summary.name = file;
+    summary.file = file;
+    summary.type = type;
+    summary.length = length;
+    summary.origin = FileOrigin::Lost;
+    summary.headerSize = headerSize;
+    summary.start = start;
+    summary.leftOut = state.leaveOut.contains(state.currentFile());
+    for (int s = first; s < first + count && state.sectors.contains(s); ++s)
+        summary.sectors.append(s);
     int flagged = 0;
     for (int s = first; s < first + count && state.sectors.contains(s); ++s) {
         if (!state.sectors.isRead(s))
@@ -44,6 +55,7 @@ void summarise(RescueState &state, int first, int count, const QString &file, co
 
 void saveSingleSector(RescueState &state, int sector, const QByteArray &bytes)
 {
+    state.beginFile();
     const QString name = state.out.claim(state.folder, QStringLiteral("sector_%1").arg(sectorNumber(sector)),
                                          QStringLiteral(".dat"), {QStringLiteral(".tap")});
     const QString path = state.folder + name;
@@ -56,6 +68,7 @@ void saveSingleSector(RescueState &state, int sector, const QByteArray &bytes)
 
 void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, int length)
 {
+    state.beginFile();
     const qint64 off = qint64(sector) * sectorSize;
     const FileType type = fileTypeOf(typeByte);
     const QString stem = QStringLiteral("sector_%1").arg(sectorNumber(sector));
@@ -71,7 +84,8 @@ void saveLostFile(RescueState &state, int sector, int typeByte, int headerSize, 
         : describeHeader5(name, type.word, hex, word3, length);
     const QString file = state.out.claim(state.folder, stem, type.extension, {QStringLiteral(".inf"), QStringLiteral(".tap")});
     const QString path = state.folder + file;
-    summarise(state, sector, int((headerSize + length + sectorSize - 1) / sectorSize), file, type.word, length);
+    summarise(state, sector, int((headerSize + length + sectorSize - 1) / sectorSize), file, type.word, length,
+              headerSize, typeByte == 0 ? word1 : word3);
     state.out.writeFile(path + QStringLiteral(".inf"), header.text.toUtf8());
     const QByteArray body = data.mid(int(off) + headerSize, length);
     state.out.writeFile(path, body);
@@ -116,6 +130,7 @@ int recoverLostBlocks(RescueState &state)
         ++found;
         i += (headerSize + length + sectorSize - 1) / sectorSize;
     }
+    state.endFiles();
     state.log(LogEntry::info().text(QStringLiteral("Found %1 lost block(s)").arg(found)));
     return found;
 }

@@ -208,6 +208,9 @@ ConversionOptions RescueSession::conversionOptions(const ImageRow &row, const QS
     options.outputRoot = outputRoot;
     options.writeReport = rescueOptions.writeReport;
     options.sync = rescueOptions.sync;
+    options.leaveOut = row.leftOut;
+    options.undelete = rescueOptions.undelete;
+    options.layout = rescueOptions.layout;
     CatalogLayout layout;
     if (catalogLayout(row.format, row.tracks, layout))
         options.folderName = claimFolder(outputRoot, safeImageName(row.name), row.sources.value(0), entries);
@@ -382,6 +385,7 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
         image.damaged = report.damagedFiles;
         image.suspect = report.suspectFiles;
         image.unverified = report.unverifiedFiles;
+        image.leftOut = report.leftOut;
         image.failures = report.failures;
         return image;
     };
@@ -414,6 +418,7 @@ SaveSummary RescueSession::save(const RowSource &source, const SaveOptions &opti
             summary.damaged += image.damaged;
             summary.suspect += image.suspect;
             summary.unverified += image.unverified;
+            summary.leftOut += image.leftOut;
             summary.failures += image.failures;
             summary.saved.append(image);
             ++summary.images;

@@ -41,6 +41,8 @@ struct RescueOptions
     bool writeReport = false; // NAME.sectors.csv and NAME.files.csv
     bool forceMerge = false;  // merge reads even when they look like reads of different disks
     bool sync = true;         // files flushed to the disk before they are named
+    bool undelete = false;    // salvage: rescue files of entries marked deleted
+    DiskFormat layout = DiskFormat::Unknown; // salvage: layout of a disk detection could not place
 };
 
 // What a Save came to, image by image and in all.
@@ -54,6 +56,7 @@ struct SavedImage
     int damaged = 0;     // catalog files with a missing sector
     int suspect = 0;     // catalog files called suspect
     int unverified = 0;  // catalog files called unverified
+    int leftOut = 0;     // files not written because the user chose so
     QVector<LogEntry::WriteFailure> failures;
 };
 
@@ -65,6 +68,7 @@ struct SaveSummary
     int damaged = 0;
     int suspect = 0;
     int unverified = 0;
+    int leftOut = 0;
     QVector<LogEntry::WriteFailure> failures;
     QVector<SavedImage> saved; // in the order given
     bool cancelled = false;
