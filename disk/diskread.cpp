@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "fluxdisk.h"
+#include "scpread.h"
+
 #include "rescue/pathidentity.h"
 
 #include <cerrno>
@@ -516,6 +519,8 @@ DiskRead readParsed(const QByteArray &bytes, const QString &baseName, bool tooLa
         read.entries.append(LogEntry::error().text(QStringLiteral("Unknown file format.")));
         return read;
     }
+    if (looksLikeScp(bytes))
+        return readFluxBytes(bytes, baseName, options, read.entries.first());
     ContainerParser parser(bytes, options.salvage, read.entries);
     DiskRead::Refusal refusal = DiskRead::Refusal::UnknownFormat;
     int taken = parser.parseDsk(refusal);
@@ -565,13 +570,18 @@ DiskRead readDiskFile(const QString &path, const ReadOptions &options)
             ::close(fd);
             return refused(irregular);
         }
-        tooLarge = opened && status.st_size > maxDiskImageSize;
+        // Flux images, told by their signature, may be larger.
+        char signature[3] = {};
+        const bool flux = opened && ::pread(fd, signature, sizeof signature, 0) == sizeof signature
+                          && looksLikeScp(QByteArray::fromRawData(signature, sizeof signature));
+        const qint64 limit = flux ? maxFluxImageSize : maxDiskImageSize;
+        tooLarge = opened && status.st_size > limit;
         if (opened && !tooLarge) {
             // A file growing while it is read stops at one chunk past the
             // limit.
             bytes.reserve(int(status.st_size) + 1);
             char chunk[65536];
-            while (bytes.size() <= maxDiskImageSize) {
+            while (bytes.size() <= limit) {
                 const ssize_t got = ::read(fd, chunk, sizeof chunk);
                 if (got < 0 && errno == EINTR)
                     continue;
@@ -579,7 +589,7 @@ DiskRead readDiskFile(const QString &path, const ReadOptions &options)
                     break;
                 bytes.append(chunk, int(got));
             }
-            tooLarge = bytes.size() > maxDiskImageSize;
+            tooLarge = bytes.size() > limit;
         }
         ::close(fd);
     }
@@ -602,5 +612,6 @@ DiskRead readDiskFile(const QString &path, const ReadOptions &options)
 
 DiskRead readDiskBytes(const QByteArray &bytes, const QString &baseName, const ReadOptions &options)
 {
-    return readParsed(bytes, baseName, bytes.size() > maxDiskImageSize, options);
+    const qint64 limit = looksLikeScp(bytes) ? maxFluxImageSize : maxDiskImageSize;
+    return readParsed(bytes, baseName, bytes.size() > limit, options);
 }

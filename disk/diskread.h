@@ -19,6 +19,7 @@ struct DiskRead
         NotTos,         // a container whose geometry no TOS disk has
         NoTrackHeader,  // a container whose track blocks cannot be found
         UnknownFormat,  // no reader recognised the file
+        BadFlux,        // an SCP flux image that points past its end or that the reader cannot take
     };
     Refusal refusal = Refusal::UnknownFormat;
     PhysicalDisk disk;
@@ -41,7 +42,7 @@ struct ReadOptions
 // Files larger than any image the readers could use are not read whole.
 constexpr qint64 maxDiskImageSize = 64 * 1024 * 1024;
 
-// Reads a DSK or Extended DSK image from a file or from bytes in memory;
+// Reads a DSK, Extended DSK or SCP flux image from a file or from bytes in memory;
 // baseName is what the log shows.
 DiskRead readDiskFile(const QString &path, const ReadOptions &options = ReadOptions());
 DiskRead readDiskBytes(const QByteArray &bytes, const QString &baseName, const ReadOptions &options = ReadOptions());

@@ -13,7 +13,14 @@ enum class SectorState : char {
     Missing = 0,
     Good = 1,
     Suspect = 2, // data present, but a data error was reported, copies differ or it is partial
+    Repaired = 3, // no copy read cleanly, but one made of their bytes passed the sector's CRC (flux images)
 };
+
+// Good and repaired sectors are both proven by their CRC: they count alike.
+inline bool isClean(SectorState state)
+{
+    return state == SectorState::Good || state == SectorState::Repaired;
+}
 
 // Who a sector belongs to, as a conversion finds out.
 struct SectorOwner

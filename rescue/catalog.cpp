@@ -162,14 +162,14 @@ QString firstDoubt(const TosFile &file, const QByteArray &catalog, const Catalog
     const int blockBytes = layout.sectorsPerBlock() * geometry::sectorSize;
     for (int entry : file.entries) {
         const int sector = layout.catalogFirstSector() + entry * catalogEntrySize / geometry::sectorSize;
-        if (sectors.state(sector) != SectorState::Good)
+        if (!isClean(sectors.state(sector)))
             return QStringLiteral("its catalog entry lies in a sector that was not read cleanly");
     }
     // A last extent with every block slot used may have a next one, which a
     // catalog sector that was not read cleanly could have held.
     if (!file.entries.isEmpty() && extentBlockCount(catalog, file.entries.last()) == 16) {
         for (int s = 0; s < geometry::catalogSectors; ++s)
-            if (sectors.state(layout.catalogFirstSector() + s) != SectorState::Good)
+            if (!isClean(sectors.state(layout.catalogFirstSector() + s)))
                 return QStringLiteral("a later extent may have been in a catalog sector that was not read cleanly");
     }
     for (int i = 1; i < 12; ++i) {

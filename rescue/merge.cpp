@@ -17,6 +17,7 @@ struct Copy
 {
     int read;
     const char *bytes;
+    bool repaired; // not read cleanly: made from bad copies and proven by its CRC
 };
 
 // Copies that hold one value: the earliest of them and how many they are.
@@ -172,9 +173,9 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                     const PhysicalDisk &read = reads.at(r);
                     if (t >= read.tracks || s >= read.sides)
                         continue;
-                    const Copy copy{r, read.sectors.sectorData(p)};
                     const SectorState state = read.sectors.state(p);
-                    if (state == SectorState::Good)
+                    const Copy copy{r, read.sectors.sectorData(p), state == SectorState::Repaired};
+                    if (isClean(state))
                         goodCopies.push_back(copy);
                     else if (state == SectorState::Suspect)
                         suspectCopies.push_back(copy);
@@ -185,7 +186,13 @@ PhysicalDisk mergeReads(const QVector<PhysicalDisk> &reads, const QStringList &n
                     const Copy chosen = goodCopies[size_t(mostAgreed(goodCopies, scratch, agreeing))];
                     std::memcpy(bytes, chosen.bytes, sectorSize);
                     const bool conflict = agreeing < int(goodCopies.size());
-                    out.setRead(p, conflict ? SectorState::Suspect : SectorState::Good, agreeing, chosen.read + 1);
+                    // A value that only repaired copies hold stays repaired.
+                    bool readCleanly = false;
+                    for (const Copy &copy : goodCopies)
+                        readCleanly = readCleanly
+                                      || (!copy.repaired && std::memcmp(copy.bytes, chosen.bytes, sectorSize) == 0);
+                    const SectorState clean = readCleanly ? SectorState::Good : SectorState::Repaired;
+                    out.setRead(p, conflict ? SectorState::Suspect : clean, agreeing, chosen.read + 1);
                     ++supplied[chosen.read].good;
                     if (conflict) {
                         ++conflicts;

@@ -23,6 +23,8 @@ QString sectorStateName(SectorState state)
         return QStringLiteral("good");
     case SectorState::Suspect:
         return QStringLiteral("suspect");
+    case SectorState::Repaired:
+        return QStringLiteral("repaired");
     default:
         return QStringLiteral("missing");
     }

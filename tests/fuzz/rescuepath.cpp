@@ -240,10 +240,10 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
             if (!complete)
                 continue;
             for (quint32 s : file.sectors)
-                if (row.sectors.state(s) != SectorState::Good)
+                if (!isClean(row.sectors.state(s)))
                     return which + QStringLiteral(": complete, but its sector %1 is %2").arg(s).arg(sectorStateName(row.sectors.state(s)));
             for (int s : file.entrySectors)
-                if (row.sectors.state(s) != SectorState::Good)
+                if (!isClean(row.sectors.state(s)))
                     return which + QStringLiteral(": complete, but its catalog entry lies in sector %1, %2").arg(s).arg(sectorStateName(row.sectors.state(s)));
         } else if (complete) {
             const QVector<int> mine = owned.value(fields.at(0));
@@ -257,7 +257,7 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
                 right = true;
                 const qint64 end = start + header + written.size();
                 for (qint64 s = mine.first(); s * sectorSize < end; ++s)
-                    right = right && row.sectors.state(s) == SectorState::Good;
+                    right = right && isClean(row.sectors.state(s));
             }
             if (!right)
                 return which + QStringLiteral(": complete, but not the good bytes from sector %1 on").arg(mine.first());
@@ -266,7 +266,7 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
         // (unless another row, or the catalog, shares its name).
         if (complete && names.value(fields.at(0)) == 1 && fields.at(0) != QLatin1String("catalog"))
             for (int s : owned.value(fields.at(0)))
-                if (row.sectors.state(s) != SectorState::Good)
+                if (!isClean(row.sectors.state(s)))
                     return which + QStringLiteral(": complete, but owns sector %1, %2").arg(s).arg(sectorStateName(row.sectors.state(s)));
     }
     return QString();
