@@ -1,5 +1,6 @@
 // Writes the seed corpus of the fuzz target: small TOS disks of every layout
 // and container, damaged ones, refused ones and the geometry extremes.
+#include "fluxwriter.h"
 #include "imagebuilder.h"
 #include "tosdisk.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -37,6 +39,64 @@ tosdisk::Disk smallDisk(int tracks, int sides, bool a2, int stored, quint32 seed
     disk.lostData.append({-1, tosdisk::codeFile(40000, 600, seed + 4)});
     disk.lostData.append({-1, tosdisk::plainData(100, seed + 5)});
     return disk;
+}
+
+// The sectors of a plain DSK image by track, side and id, for the flux
+// writer.
+fluxwriter::KnownDisk sectorsOf(const QByteArray &dsk)
+{
+    const int tracks = quint8(dsk.at(0x30));
+    const int sides = quint8(dsk.at(0x31));
+    fluxwriter::KnownDisk disk(tracks, sides);
+    for (int block = 0; block < tracks * sides; ++block) {
+        const int at = 256 + block * 0x1100;
+        if (at + 0x1100 > dsk.size())
+            break;
+        for (int j = 0; j < fluxwriter::sectorsPerSide; ++j) {
+            const int id = quint8(dsk.at(at + 0x18 + 8 * j + 2));
+            if (id < fluxwriter::sectorsPerSide)
+                disk.sector(block / sides, block % sides, id) = dsk.mid(at + 256 + 256 * j, 256);
+        }
+    }
+    return disk;
+}
+
+// Flux images: whole tracks are large, so most seeds hold short tracks of
+// a few sectors; one holds a whole TOS catalog track.
+void fluxSeeds(const std::function<void(const char *, const QByteArray &)> &seed)
+{
+    fluxwriter::KnownDisk small(2, 2);
+    for (int t = 0; t < 2; ++t)
+        for (int s = 0; s < 2; ++s)
+            for (int id = 0; id < fluxwriter::sectorsPerSide; ++id)
+                if (id > 1)
+                    small.sector(t, s, id).clear();
+                else
+                    small.sector(t, s, id) = tosdisk::plainData(256, quint32(t * 4 + s * 2 + id));
+    fluxwriter::Options options;
+    options.trackBytes = 900;
+    options.revolutions = 2;
+    options.jitter = 0.05;
+    options.drift = 0.02;
+    seed("flux-2t2s-short.scp", fluxwriter::writeScp(small, options));
+    options.damage = {{fluxwriter::Damage::Kind::Weak, 0, 0, 1, 10, 6, 0.3},
+                      {fluxwriter::Damage::Kind::Defect, 1, 1, 0, 3, 2, 0}};
+    options.revolutions = 3;
+    seed("flux-2t2s-damaged.scp", fluxwriter::writeScp(small, options));
+    fluxwriter::KnownDisk oneSided(2, 1);
+    for (int t = 0; t < 2; ++t)
+        for (int id = 0; id < fluxwriter::sectorsPerSide; ++id)
+            oneSided.sector(t, 0, id) = id < 2 ? tosdisk::plainData(256, quint32(id + 9)) : QByteArray();
+    options.damage.clear();
+    options.revolutions = 1;
+    options.denseOneSided = true;
+    seed("flux-2t1s-dense.scp", fluxwriter::writeScp(oneSided, options));
+    tosdisk::Disk tos = smallDisk(2, 1, false, -1, 61);
+    tos.files = {{0, "NOTE", "D", tosdisk::plainData(300, 62), {}, {}}};
+    tos.lostData.clear();
+    options = fluxwriter::Options();
+    options.revolutions = 1;
+    seed("flux-tos-2t.scp", fluxwriter::writeScp(sectorsOf(tosdisk::build(tos)), options));
 }
 
 } // namespace
@@ -91,5 +151,6 @@ int main(int argc, char *argv[])
         track.sectors.append(sector);
     }
     seed("extreme-255sectors-n255.dsk", crowded.dsk());
+    fluxSeeds(seed);
     return ok ? 0 : 1;
 }

@@ -10,7 +10,6 @@ namespace {
 
 constexpr double halfCellNs = 2000.0; // 250 kbit/s: a 4 µs data cell, two MFM half-cells
 constexpr double tickNs = 25.0;
-constexpr int trackBytes = 6250;      // 200 ms at 250 kbit/s
 constexpr int gap3 = 50;
 constexpr int tableEntries = 168;
 constexpr int headerSize = 0x10 + 4 * tableEntries;
@@ -49,7 +48,7 @@ QByteArray bigEndian(quint16 value)
     return out;
 }
 
-Layout trackLayout(const KnownDisk &disk, int track, int side)
+Layout trackLayout(const KnownDisk &disk, int track, int side, int trackBytes)
 {
     Layout layout;
     layout.dataStart.assign(sectorsPerSide, -1);
@@ -60,10 +59,8 @@ Layout trackLayout(const KnownDisk &disk, int track, int side)
     append(layout, 50, 0x4E); // gap 1
     for (int id = 0; id < sectorsPerSide; ++id) {
         const QByteArray &data = disk.sector(track, side, id);
-        if (data.isEmpty()) {
-            append(layout, 368, 0x4E); // never formatted: gap where the sector would be
-            continue;
-        }
+        if (data.isEmpty())
+            continue; // never written
         QByteArray idField("\xA1\xA1\xA1\xFE", 4);
         idField.append(char(track));
         idField.append(char(side));
@@ -86,6 +83,10 @@ Layout trackLayout(const KnownDisk &disk, int track, int side)
         append(layout, gap3, 0x4E);
     }
     append(layout, qMax(0, trackBytes - int(layout.bytes.size())), 0x4E); // gap 4b
+    layout.bytes.resize(size_t(qMax(16, trackBytes)));
+    for (int &start : layout.dataStart)
+        if (start + sectorSize + 2 > int(layout.bytes.size()))
+            start = -1;
     return layout;
 }
 
@@ -248,7 +249,7 @@ QByteArray writeScp(const KnownDisk &disk, const Options &options)
             const int entry = oneSided && options.denseOneSided ? t : t * 2 + s;
             if (entry >= tableEntries)
                 continue;
-            const Layout layout = trackLayout(disk, t, s);
+            const Layout layout = trackLayout(disk, t, s, options.trackBytes);
             QByteArray header("TRK", 3);
             header.append(char(entry));
             QByteArray flux;

@@ -66,6 +66,9 @@ struct Options
     // One-sided images: the track table holds one entry per cylinder
     // instead of every other entry.
     bool denseOneSided = false;
+    // Bytes of a track: 6250 at 250 kbit/s and 300 rpm. Fewer make small
+    // files (fuzzing seeds): the track is cut after that many bytes.
+    int trackBytes = 6250;
     QVector<Damage> damage;
 };
 
