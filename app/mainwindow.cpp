@@ -277,7 +277,7 @@ void MainWindow::on_actionAbout_triggered()
 QStringList MainWindow::chooseImages(const QString &caption)
 {
     return QFileDialog::getOpenFileNames(this, caption, lastDir,
-                                         tr("Disk images (*.dsk *.DSK *.edsk)") + QStringLiteral(";;")
+                                         tr("Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)") + QStringLiteral(";;")
                                              + tr("All files (*)"));
 }
 

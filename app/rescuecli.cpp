@@ -211,8 +211,8 @@ QString BatchCommandLine::helpText() const
 
     QString text = usage + firstLine.join(QLatin1Char(' ')) + QLatin1Char('\n') + synopsisIndent
                    + wrapped(modes, synopsisIndent.size(), synopsisIndent) + QLatin1Char('\n');
-    text += QStringLiteral("Rescues the files of TOS disk images (DSK or Extended DSK) into DIR/NAME/,\n"
-                           "as the window's Open and Save All do.\n"
+    text += QStringLiteral("Rescues the files of TOS disk images (DSK, Extended DSK or SCP flux) into\n"
+                           "DIR/NAME/, as the window's Open and Save All do.\n"
                            "Options:\n");
 
     int spellingWidth = 0;

@@ -135,7 +135,8 @@ check_metainfo_names_install() {
 mime_xml="share/mime/packages/$app_id.xml"
 
 # Every type the launcher declares is one the installed MIME package defines,
-# and a MIME database built from it maps *.dsk and the DSK signatures to it.
+# and a MIME database built from it maps *.dsk and the DSK signatures to the
+# first, *.scp and the SCP signature to the flux image type.
 check_mime_type() {
   local declared defined type database
   declared=$(desktop_key MimeType | tr ';' '\n' | sed '/^$/d')
@@ -148,7 +149,7 @@ check_mime_type() {
     grep -qxF "$type" <<<"$defined" && pass "MimeType $type is defined in $mime_xml" ||
       fail "MimeType $type is not defined in $mime_xml"
   done
-  [ "$(metainfo_text mediatype)" = "$declared" ] && pass "metainfo provides mediatype $declared" ||
+  [ "$(metainfo_text mediatype)" = "$declared" ] && pass "metainfo provides mediatype $(echo $declared)" ||
     fail "metainfo mediatype '$(metainfo_text mediatype)' differs from the launcher's MimeType '$declared'"
   grep -q '^Exec=malvore %F$' "$prefix/share/applications/$app_id.desktop" &&
     pass "Exec passes the files (%F)" || fail "Exec is '$(desktop_key Exec)', not 'malvore %F'"
@@ -166,10 +167,15 @@ check_mime_type() {
     fail "update-mime-database objects to $mime_xml"
     return
   fi
-  grep -qxF "50:$declared:*.dsk" "$database/globs2" && pass "*.dsk is $declared" ||
-    fail "*.dsk is not $declared in the compiled database: $(grep dsk "$database/globs2")"
-  grep -aqF "[50:$declared]" "$database/magic" && pass "the DSK signatures are $declared" ||
-    fail "no magic for $declared in the compiled database"
+  local dsk=application/x-dsk-disk-image flux=application/x-scp-flux-image
+  grep -qxF "50:$dsk:*.dsk" "$database/globs2" && pass "*.dsk is $dsk" ||
+    fail "*.dsk is not $dsk in the compiled database: $(grep dsk "$database/globs2")"
+  grep -aqF "[50:$dsk]" "$database/magic" && pass "the DSK signatures are $dsk" ||
+    fail "no magic for $dsk in the compiled database"
+  grep -qxF "50:$flux:*.scp" "$database/globs2" && pass "*.scp is $flux" ||
+    fail "*.scp is not $flux in the compiled database: $(grep scp "$database/globs2")"
+  grep -aqF "[50:$flux]" "$database/magic" && pass "the SCP signature is $flux" ||
+    fail "no magic for $flux in the compiled database"
 }
 
 validate_launcher() {

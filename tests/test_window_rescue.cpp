@@ -508,7 +508,7 @@ private slots:
             dialog->reject();
         });
         QCOMPARE(caption, QString("Add DSK files"));
-        QCOMPARE(filters, QStringList({"Disk images (*.dsk *.DSK *.edsk)", "All files (*)"}));
+        QCOMPARE(filters, QStringList({"Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)", "All files (*)"}));
     }
 
     void quitHintAfterTheFirstKey()

@@ -298,7 +298,7 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Disk images (*.dsk *.DSK *.edsk)</source>
+        <source>Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -327,8 +327,8 @@ https://kestrin.org/malvore
 Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</translation>
     </message>
     <message>
-        <source>Disk images (*.dsk *.DSK *.edsk)</source>
-        <translation>Disketten-Abbilder (*.dsk *.DSK *.edsk)</translation>
+        <source>Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)</source>
+        <translation>Disketten-Abbilder (*.dsk *.DSK *.edsk *.scp *.SCP)</translation>
     </message>
     <message>
         <source>All files (*)</source>
