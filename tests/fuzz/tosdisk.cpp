@@ -73,6 +73,56 @@ void extentLength(int length, int &records, quint8 &lastBytes)
     lastBytes = length % 128 == 0 ? 0 : quint8(128 + length % 128);
 }
 
+// The first bytes of the 64 system sectors of an A.2 disk.
+const quint8 systemFirstBytes[64] = {
+    0xFE, 0xFE, 0x7B, 0xFE, 0xCD, 0xFE, 0x7F, 0xBB, 0x25, 0xFE, 0xFE, 0xCB, 0xFE, 0xFE, 0x77, 0xF5,
+    0xD9, 0x2D, 0xC2, 0xFE, 0xFE, 0x81, 0x7E, 0xFE, 0x32, 0x1E, 0xD4, 0xC7, 0xA1, 0xA3, 0xB0, 0xC1,
+    0xC9, 0x2A, 0x5B, 0x65, 0x2C, 0xFE, 0xFE, 0x4E, 0xFE, 0x1B, 0xFA, 0xCD, 0x18, 0xFD, 0x32, 0xFD,
+    0xFE, 0xFE, 0xCD, 0xC2, 0x33, 0xFE, 0xA2, 0x4B, 0xFE, 0x25, 0x1F, 0xCD, 0x64, 0x54, 0x2F, 0xE1,
+};
+
+int blocksFor(const Geometry &g, const File &file)
+{
+    const int blockBytes = g.perBlock * sectorSize;
+    return qMax(1, (file.contents.size() + blockBytes - 1) / blockBytes);
+}
+
+// Where the build puts each file: its own block list where it has a valid
+// one, else the next blocks behind the files before it; a file that does not
+// fit, or whose entries do not, gets none. nextBlock ends behind the last
+// block given out.
+QVector<QVector<int>> allocate(const Disk &disk, const Geometry &g, int &nextBlock)
+{
+    QVector<QVector<int>> placed;
+    int entries = 1; // the label
+    nextBlock = g.firstBlock;
+    for (const File &file : disk.files) {
+        const int blocks = blocksFor(g, file);
+        const int extents = (blocks + blocksPerExtent - 1) / blocksPerExtent;
+        QVector<int> list;
+        if (extents <= catalogSectors * sectorSize / 32 - entries) {
+            if (file.blocks.isEmpty()) {
+                if (nextBlock + blocks <= g.blockCount) {
+                    for (int b = 0; b < blocks; ++b)
+                        list << nextBlock + b;
+                    nextBlock += blocks;
+                }
+            } else if (file.blocks.size() == blocks) {
+                list = file.blocks;
+                for (int block : list)
+                    if (block < g.firstBlock || block >= g.blockCount)
+                        list.clear();
+                for (int block : list)
+                    nextBlock = qMax(nextBlock, block + 1);
+            }
+        }
+        if (!list.isEmpty())
+            entries += extents;
+        placed << list;
+    }
+    return placed;
+}
+
 class DiskWriter
 {
 public:
@@ -88,8 +138,11 @@ public:
 
     QByteArray build()
     {
-        for (const File &file : disk.files)
-            addFile(file);
+        if (disk.a2 && disk.systemCode)
+            addSystemCode();
+        const QVector<QVector<int>> placed = allocate(disk, g, nextBlock);
+        for (int f = 0; f < disk.files.size(); ++f)
+            addFile(disk.files.at(f), placed.at(f));
         for (const auto &lost : disk.lostData)
             addLostData(lost.first, lost.second);
         image.setLogicalBytes(g.catalog * sectorSize, catalog, disk.a2);
@@ -123,37 +176,51 @@ private:
         return true;
     }
 
-    void addFile(const File &file)
+    void addSystemCode()
     {
-        const int blockBytes = g.perBlock * sectorSize;
-        const int blocks = qMax(1, (file.contents.size() + blockBytes - 1) / blockBytes);
-        const int extents = (blocks + blocksPerExtent - 1) / blocksPerExtent;
-        const int freeEntries = catalogSectors * sectorSize / 32 - nextEntry;
-        if (nextBlock + blocks > g.blockCount || extents > freeEntries)
-            return;
-        const int first = nextBlock;
-        nextBlock += blocks;
+        Random random(0x5157C0DEu);
+        for (int sector = 0; sector < 64; ++sector) {
+            QByteArray bytes = random.bytes(sectorSize);
+            bytes[0] = char(systemFirstBytes[sector]);
+            image.setLogicalSector(sector, bytes, true);
+        }
+    }
 
+    void addFile(const File &file, const QVector<int> &blocks)
+    {
+        if (blocks.isEmpty())
+            return;
+        const int blockBytes = g.perBlock * sectorSize;
+        const int extents = (blocks.size() + blocksPerExtent - 1) / blocksPerExtent;
         int remaining = file.contents.size();
         for (int extent = 0; extent < extents; ++extent) {
             QByteArray list;
-            for (int b = 0; b < blocksPerExtent && extent * blocksPerExtent + b < blocks; ++b)
-                list.append(char(first + extent * blocksPerExtent + b));
+            for (int block : blocks.mid(extent * blocksPerExtent, blocksPerExtent))
+                list.append(char(block));
             const int length = qMin(remaining, list.size() * blockBytes);
             remaining -= length;
             int records;
             quint8 lastBytes;
             extentLength(length, records, lastBytes);
-            putEntry(ImageBuilder::catalogEntry(file.owner, file.name, file.extension, quint8(extent),
-                                                lastBytes, records, list));
+            QByteArray entry = ImageBuilder::catalogEntry(file.owner, file.name, file.extension, quint8(extent),
+                                                          lastBytes, records, list);
+            if (file.deleted)
+                entry[1] = char(0xE5);
+            putEntry(entry);
         }
 
-        const int firstSector = g.sectorOf(first);
-        image.setLogicalBytes(firstSector * sectorSize, file.contents, disk.a2);
-        for (int s : file.zeroSectors)
-            image.setLogicalSector(firstSector + s, QByteArray(sectorSize, '\0'), disk.a2);
-        for (int s : file.badSectors)
-            removedSectors.append(firstSector + s);
+        // The file's n-th sector (0 = its first); outside the file, counted
+        // on from its first or last block.
+        auto sectorOf = [&](int n) {
+            const int index = qBound(0, n / g.perBlock, int(blocks.size()) - 1);
+            return g.sectorOf(blocks.at(index)) + n - index * g.perBlock;
+        };
+        for (int n = 0; n * sectorSize < file.contents.size(); ++n)
+            image.setLogicalBytes(sectorOf(n) * sectorSize, file.contents.mid(n * sectorSize, sectorSize), disk.a2);
+        for (int n : file.zeroSectors)
+            image.setLogicalSector(sectorOf(n), QByteArray(sectorSize, '\0'), disk.a2);
+        for (int n : file.badSectors)
+            removedSectors.append(sectorOf(n));
     }
 
     // A negative sector puts the data in the next free block behind the
@@ -199,6 +266,49 @@ QByteArray spectrumHeader5(quint8 type, int length, int start)
 QByteArray build(const Disk &disk)
 {
     return DiskWriter(disk).build();
+}
+
+QVector<QVector<int>> blocksOf(const Disk &disk)
+{
+    int next = 0;
+    return allocate(disk, geometryOf(disk), next);
+}
+
+int sectorOfBlock(const Disk &disk, int block)
+{
+    return geometryOf(disk).sectorOf(block);
+}
+
+void deleteAndRefill(Disk &disk, const QVector<int> &deleted, const QVector<File> &added)
+{
+    const Geometry g = geometryOf(disk);
+    const QVector<QVector<int>> placed = blocksOf(disk);
+    QVector<bool> used(g.blockCount, false);
+    int entries = 1;
+    for (int f = 0; f < disk.files.size(); ++f) {
+        disk.files[f].blocks = placed.at(f);
+        disk.files[f].deleted = disk.files.at(f).deleted || deleted.contains(f);
+        const int extents = (placed.at(f).size() + blocksPerExtent - 1) / blocksPerExtent;
+        entries += extents;
+        if (!disk.files.at(f).deleted)
+            for (int block : placed.at(f))
+                used[block] = true;
+    }
+    for (File file : added) {
+        const int blocks = blocksFor(g, file);
+        const int extents = (blocks + blocksPerExtent - 1) / blocksPerExtent;
+        QVector<int> list;
+        for (int block = g.firstBlock; block < g.blockCount && list.size() < blocks; ++block)
+            if (!used.at(block))
+                list << block;
+        if (list.size() < blocks || extents > catalogSectors * sectorSize / 32 - entries)
+            continue;
+        for (int block : list)
+            used[block] = true;
+        entries += extents;
+        file.blocks = list;
+        disk.files << file;
+    }
 }
 
 int firstFreeSector(const Disk &disk)

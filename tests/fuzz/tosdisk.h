@@ -16,6 +16,13 @@ struct File
     QByteArray contents;  // header included
     QVector<int> badSectors;  // sectors of the file (0 = its first) the image lacks
     QVector<int> zeroSectors; // sectors of the file overwritten with zeros
+    // Deleted: the first name byte of every extent is 0xE5; the rest of the
+    // entry stays and the blocks keep the data until a later file takes them.
+    bool deleted = false;
+    // The file's allocation blocks in order; empty: the next free ones
+    // behind the files before it. Files are written in their order, so a
+    // later file's blocks overwrite an earlier (deleted) one's.
+    QVector<int> blocks = {};
 };
 
 struct Disk
@@ -23,6 +30,9 @@ struct Disk
     int tracks = 40;
     int sides = 1;
     bool a2 = false;       // catalog at sectors 64..79 instead of 0..15
+    // A.2: logical sectors 0..63 hold system code, whose first bytes the
+    // layout detection knows; without it they are left formatted.
+    bool systemCode = false;
     bool extended = false; // Extended DSK container instead of DSK
     bool padTracks = false; // DSK: a short track still takes the header's track size
     int storedTracks = -1; // tracks actually in the file; -1: all of them
@@ -46,6 +56,19 @@ QByteArray basicProgram(int autostart, int bodyLength, quint32 seed);
 QByteArray codeFile(int start, int bodyLength, quint32 seed);
 QByteArray numberArray(int bodyLength, quint32 seed);
 QByteArray plainData(int length, quint32 seed); // first byte above 3: no header
+
+// Deletes the files at these indexes (their entries stay, marked deleted,
+// their blocks keep the data) and appends the added files, each taking the
+// lowest free blocks first (first fit): they fill the gaps, overwrite the
+// blocks of deleted files and come out fragmented where a gap is too small.
+// Gives every file of the disk its block list; added files that do not fit
+// are left out.
+void deleteAndRefill(Disk &disk, const QVector<int> &deleted, const QVector<File> &added);
+
+// The allocation blocks the build gives each file, in the disk's order
+// (empty for a file left out), and the logical sector of a block.
+QVector<QVector<int>> blocksOf(const Disk &disk);
+int sectorOfBlock(const Disk &disk, int block);
 
 // A disk filled to about fillPercent of its data area with a mix of programs,
 // code, screens and data, one damaged file, one file with a zeroed sector,
