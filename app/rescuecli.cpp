@@ -117,6 +117,15 @@ struct BatchCommandLine
                                         QStringLiteral("write the salvaged or merged disk as an Extended DSK "
                                                        "(implies --salvage)"),
                                         QStringLiteral("FILE")};
+    const QCommandLineOption layout{QStringLiteral("layout"),
+                                    QStringLiteral("rescue an image whose TOS layout cannot be told as this "
+                                                   "layout; without it, salvage guesses from the data "
+                                                   "(implies --salvage)"),
+                                    QStringLiteral("a2|a4")};
+    const QCommandLineOption undelete{QStringLiteral("undelete"),
+                                      QStringLiteral("also rescue the files of catalog entries marked deleted, "
+                                                     "into the folder deleted of the image folder "
+                                                     "(implies --salvage)")};
     const QCommandLineOption report{QStringLiteral("report"),
                                     QStringLiteral("write NAME.sectors.csv and NAME.files.csv into each image "
                                                    "folder")};
@@ -135,7 +144,8 @@ struct BatchCommandLine
     // images on its first line and the modes below; help and version close
     // the list.
     const QList<QCommandLineOption> outputOptions{output, logFormat, quiet};
-    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, report, forceMerge, jobs, noSync};
+    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, layout, undelete, report, forceMerge,
+                                                jobs, noSync};
     const QList<QCommandLineOption> requestOptions{help, version};
 
     QList<QCommandLineOption> all() const { return outputOptions + modeOptions + requestOptions; }
@@ -297,6 +307,16 @@ ParsedArguments parseBatchArguments(const QStringList &arguments)
     options.mode.forceMerge = parser.isSet(line.forceMerge);
     options.mode.merge = parser.isSet(line.merge) || options.mode.forceMerge;
     options.mode.writeReport = parser.isSet(line.report);
+    options.mode.undelete = parser.isSet(line.undelete);
+    if (parser.isSet(line.layout)) {
+        const QString value = parser.values(line.layout).constLast().toLower();
+        if (value == QLatin1String("a2"))
+            options.mode.layout = DiskFormat::TosA2;
+        else if (value == QLatin1String("a4"))
+            options.mode.layout = DiskFormat::TosA4;
+        else
+            return usageError(QStringLiteral("unknown layout \"%1\" (a2 or a4)").arg(value));
+    }
     options.mode.sync = !parser.isSet(line.noSync);
     if (parser.isSet(line.writeImage)) {
         options.mode.bestImage = parser.values(line.writeImage).constLast();

@@ -38,7 +38,10 @@ public:
         , session([this](const LogEntry &entry) { this->listener.entry(entry); })
     {
         RescueOptions options;
-        options.salvage = mode.salvage || mode.merge || !mode.bestImage.isEmpty();
+        options.salvage = mode.salvage || mode.merge || !mode.bestImage.isEmpty() || mode.undelete
+            || mode.layout != DiskFormat::Unknown;
+        options.undelete = mode.undelete;
+        options.layout = mode.layout;
         options.writeReport = mode.writeReport;
         options.forceMerge = mode.forceMerge;
         options.sync = mode.sync;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "disk/formatdetect.h"
 #include "disk/logentry.h"
 
 #include <QString>
@@ -44,6 +45,8 @@ struct BatchMode
     QString bestImage;        // where to write the salvaged or merged disk, if anywhere
     int jobs = 0;             // images converted at once; 0: as many as the machine has cores
     bool sync = true;         // files flushed to the disk before they are named
+    bool undelete = false;    // files of deleted entries too (salvage)
+    DiskFormat layout = DiskFormat::Unknown; // for a disk of unknown layout (salvage)
 };
 
 // Rescues images into outputRoot; the result is the number of problems.

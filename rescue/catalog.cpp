@@ -124,6 +124,78 @@ QByteArray fileBlocks(const QByteArray &catalog, const QByteArray &key, int &len
     return blocks;
 }
 
+namespace {
+
+constexpr quint8 deletedMark = 0xE5;
+
+// A deleted entry with these name bytes 2..11 (bit 7 cleared) and extent.
+bool isDeletedExtent(const QByteArray &catalog, int entry, const QByteArray &rest, int extent)
+{
+    if (entryByte(catalog, entry, 1) != deletedMark || entryByte(catalog, entry, 12) != extent)
+        return false;
+    return withoutBit7(entryBytes(catalog, entry, 2, 10)) == rest;
+}
+
+void appendExtent(const QByteArray &catalog, int entry, TosFile &file)
+{
+    file.entries.append(entry);
+    file.length += extentLength(catalog, entry);
+    for (int i = 16; i < 32; ++i) {
+        const quint8 block = entryByte(catalog, entry, i);
+        if (block == 0)
+            break;
+        file.blocks.append(char(block));
+    }
+}
+
+bool printable(const QByteArray &bytes)
+{
+    for (char c : bytes)
+        if (quint8(c) < 0x20 || quint8(c) == 0x7F)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QVector<TosFile> deletedFiles(const QByteArray &catalog)
+{
+    QVector<TosFile> files;
+    for (int entry = 1; entry < catalogEntries; ++entry) {
+        if (entryByte(catalog, entry, 1) != deletedMark || entryByte(catalog, entry, 12) != 0)
+            continue;
+        const QByteArray rest = withoutBit7(entryBytes(catalog, entry, 2, 10));
+        // A formatted entry is 0xE5 throughout: only names that can be
+        // printed are taken for a file's.
+        if (!printable(rest))
+            continue;
+        const QString extension = decodeField(rest.mid(7, 3));
+        if (extension == QLatin1String("DIR"))
+            continue;
+        TosFile file;
+        file.origin = FileOrigin::Deleted;
+        // The mark took the name's first character: "?" stands for it.
+        file.catalogName = QLatin1Char('?') + decodeField(entryBytes(catalog, entry, 2, 7));
+        if (!extension.isEmpty())
+            file.catalogName += QLatin1Char('.') + extension;
+        file.name = safeFileName(file.catalogName);
+        file.key = char(deletedMark) + rest;
+        appendExtent(catalog, entry, file);
+        for (int extent = 1;; ++extent) {
+            int found = -1;
+            for (int other = 1; other < catalogEntries && found < 0; ++other)
+                if (isDeletedExtent(catalog, other, rest, extent))
+                    found = other;
+            if (found < 0)
+                break;
+            appendExtent(catalog, found, file);
+        }
+        if (file.length > 0 && !file.blocks.isEmpty())
+            files.append(file);
+    }
+    return files;
+}
+
 QVector<quint32> blockSectors(const QByteArray &blocks, const CatalogLayout &layout)
 {
     const quint32 perBlock = quint32(layout.sectorsPerBlock());

@@ -39,6 +39,7 @@ struct TosFile
     QVector<int> entries; // the catalog entries the file was read from, its extents in order
     QString doubt;        // why its catalog entry cannot be trusted; empty when it can
     FileOrigin origin = FileOrigin::Catalog;
+    int reused = 0; // a deleted file's sectors that other files claim now
 };
 
 // The 4096 catalog bytes of an image in logical order: sectors 0..15 for
@@ -47,6 +48,11 @@ QByteArray catalogBytes(const QByteArray &imageData, const CatalogLayout &layout
 
 // The catalog's files in entry order, with name and key filled in.
 QVector<TosFile> catalogFiles(const QByteArray &catalog);
+
+// Files whose entries are marked deleted (0xE5 in place of the name's
+// first character, the rest of the entry kept), with name ("?" for the lost
+// character), length, blocks and entries; sectors are left to the caller.
+QVector<TosFile> deletedFiles(const QByteArray &catalog);
 
 // Block numbers of the file with this key, from its extents 0, 1, 2, ...;
 // the entries of the extents, when asked for.

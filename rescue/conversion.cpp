@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include "catalog.h"
+#include "catalogrepair.h"
 #include "disk/geometry.h"
 #include "extraction.h"
 #include "lostblocks.h"
@@ -66,9 +67,16 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
 {
     ConversionReport report;
     CatalogLayout layout;
-    if (!catalogLayout(row.format, row.tracks, layout))
+    QString guess;
+    const DiskFormat format = rescueFormat(row, options.layout, guess);
+    if (!guess.isEmpty() && format == DiskFormat::Unknown)
+        log(LogEntry::warning().text(QStringLiteral("TOS layout unknown and not guessed: %1").arg(guess)));
+    if (!catalogLayout(format, row.tracks, layout))
         return report;
     report.converted = true;
+    if (!guess.isEmpty())
+        log(LogEntry::warning().text(QStringLiteral("TOS layout unknown; rescued as %1, %2")
+                                         .arg(formatText(format), guess)));
 
     OutputWriter out(log);
     out.setDryRun(options.dryRun);
@@ -112,7 +120,13 @@ ConversionReport convertImage(const ImageRow &row, const ConversionOptions &opti
     state.endFiles();
     out.writeTap(tap, state.folder + archive);
 
-    report.lostBlocks = recoverLostBlocks(state);
+    // Salvage puts lost files back together at block boundaries and knows
+    // deleted entries; the default mode keeps the sector scan.
+    if (row.salvage)
+        report.lostBlocks = recoverLostFiles(state, layout, deletedFiles(catalog), options.undelete,
+                                             report.deletedFiles);
+    else
+        report.lostBlocks = recoverLostBlocks(state);
     report.leftOut = state.leftOut;
     if (details)
         collectOwners(state, report);

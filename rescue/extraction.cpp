@@ -15,8 +15,11 @@ void assemble(RescueState &state, TosFile &file)
     state.ownerNames.append(file.catalogName);
     file.data.reserve(file.sectors.size() * sectorSize);
     for (quint32 s : file.sectors) {
-        state.sectors.claim(s, owner);
-        if (state.sectors.isRead(s)) {
+        // A deleted file's block that another file has claimed holds that
+        // file's bytes now: it is not the deleted file's to take.
+        const bool taken = !state.sectors.claim(s, owner) && file.origin != FileOrigin::Catalog;
+        file.reused += taken && state.sectors.contains(s);
+        if (state.sectors.isRead(s) && !taken) {
             const char *sector = state.sectors.sectorData(int(s));
             file.data.append(sector, sectorSize);
             if (isFilledWith(sector, sectorSize, '\0'))
@@ -36,6 +39,10 @@ void assemble(RescueState &state, TosFile &file)
 
 void logFile(const RescueState &state, const TosFile &file)
 {
+    if (file.reused > 0)
+        state.log(LogEntry::warning().text(QStringLiteral("deleted file %1: %2 sector(s) now belong to other files")
+                                               .arg(file.catalogName)
+                                               .arg(file.reused)));
     const QString falsePositives = file.falsePositives == 0
         ? QString()
         : QStringLiteral(" %1 possible false-positive(s) sector(s)").arg(file.falsePositives);

@@ -2,6 +2,7 @@
 
 #include "folderclaim.h"
 #include "interruption.h"
+#include "catalogrepair.h"
 #include "merge.h"
 #include "report.h"
 
@@ -212,7 +213,8 @@ ConversionOptions RescueSession::conversionOptions(const ImageRow &row, const QS
     options.undelete = rescueOptions.undelete;
     options.layout = rescueOptions.layout;
     CatalogLayout layout;
-    if (catalogLayout(row.format, row.tracks, layout))
+    QString guess;
+    if (catalogLayout(rescueFormat(row, options.layout, guess), row.tracks, layout))
         options.folderName = claimFolder(outputRoot, safeImageName(row.name), row.sources.value(0), entries);
     return options;
 }

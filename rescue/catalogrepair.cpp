@@ -1,0 +1,447 @@
+#include "catalogrepair.h"
+
+#include "disk/geometry.h"
+#include "extraction.h"
+#include "filetypes.h"
+#include "imagelist/imagerow.h"
+#include "tap/libtap.h"
+
+using geometry::sectorSize;
+
+namespace {
+
+constexpr char formatted = char(0xE5);
+// Program lines are numbered up to 9999; an autostart of 32768 or more
+// means none.
+constexpr int lastLine = 9999;
+constexpr int noAutostart = 0x8000;
+// A run of data without a header ends in a block whose last bytes (at least
+// this many) are the formatting filler: the end of a file.
+constexpr int fillerTail = 2;
+
+bool isBlankSector(const char *sector)
+{
+    const char first = sector[0];
+    return (first == '\0' || first == formatted) && isFilledWith(sector, sectorSize, first);
+}
+
+// Bytes from the end of the sector that equal value.
+int tailOf(const char *sector, char value)
+{
+    int n = 0;
+    while (n < sectorSize && sector[sectorSize - 1 - n] == value)
+        ++n;
+    return n;
+}
+
+// The allocation blocks of the data area as the layout numbers them, and
+// what each holds now.
+class BlockMap
+{
+public:
+    BlockMap(const RescueState &state, const CatalogLayout &layout)
+        : state(state)
+        , perBlock(layout.sectorsPerBlock())
+        , base(layout.firstBlockSector())
+    {
+        const int count = state.sectors.count();
+        blockCount = count > base ? (count - base + perBlock - 1) / perBlock : 0;
+        // Blocks before the end of the catalog are the system's and the
+        // catalog's own.
+        const int catalogEnd = layout.catalogFirstSector() + geometry::catalogSectors;
+        while (firstData < blockCount && firstSector(firstData) < catalogEnd)
+            ++firstData;
+    }
+
+    int count() const { return blockCount; }
+    int first() const { return firstData; }
+    int firstSector(int block) const { return base + block * perBlock; }
+    int sectors() const { return perBlock; }
+    int number(int sector) const { return (sector - base) / perBlock; }
+
+    bool owned(int block) const
+    {
+        for (int s = firstSector(block); s < firstSector(block) + perBlock; ++s)
+            if (state.sectors.owner(s).kind != SectorOwner::Kind::None)
+                return true;
+        return false;
+    }
+    // Nothing to save: every sector missing, empty or formatted.
+    bool blank(int block) const
+    {
+        for (int s = firstSector(block); s < firstSector(block) + perBlock; ++s)
+            if (state.sectors.isRead(s) && !isBlankSector(state.sectors.sectorData(s)))
+                return false;
+        return true;
+    }
+    bool free(int block) const { return !owned(block) && !blank(block); }
+    // The last sector of the block ends in formatting filler.
+    bool endsInFiller(int block) const
+    {
+        const int last = qMin(firstSector(block) + perBlock, state.sectors.count()) - 1;
+        return state.sectors.isRead(last) && tailOf(state.sectors.sectorData(last), formatted) >= fillerTail;
+    }
+
+    // A header at the block's start that its file's end confirms: after the
+    // file the block holds filler, or the file fills its last block and the
+    // next free block is blank or another file's. chain: the blocks the
+    // file takes (skipping blocks others own), when asked.
+    // nested: the file's own blocks end at any plausible header, not only
+    // at one its end confirms (which keeps the look-ahead one level deep).
+    bool fileStart(int block, SpectrumHeader &header, QVector<int> *chain = nullptr, bool nested = false) const
+    {
+        const int sector = firstSector(block);
+        if (!state.sectors.isRead(sector))
+            return false;
+        const qint64 room = qint64(state.sectors.count() - sector) * sectorSize;
+        if (!plausibleHeader(state.sectors.bytes(), qint64(sector) * sectorSize, room, header))
+            return false;
+        const int blockBytes = perBlock * sectorSize;
+        const int needed = (header.total() + blockBytes - 1) / blockBytes;
+        QVector<int> taken{block};
+        int next = block + 1;
+        while (taken.size() < needed && next < blockCount) {
+            if (!owned(next)) {
+                SpectrumHeader other;
+                if (nested ? plausibleStart(next) : fileStart(next, other, nullptr, true))
+                    break;
+                taken.append(next);
+            }
+            ++next;
+        }
+        if (chain)
+            *chain = taken;
+        // Cut short by another file's start: nothing confirms the length,
+        // and its bytes are saved as data.
+        if (taken.size() < needed)
+            return false;
+        const int used = header.total() - (needed - 1) * blockBytes;
+        if (used < blockBytes)
+            return fillerAfter(taken.last(), used);
+        while (next < blockCount && owned(next))
+            ++next;
+        return next >= blockCount || blank(next) || plausibleStart(next);
+    }
+
+private:
+    bool plausibleStart(int block) const
+    {
+        const int sector = firstSector(block);
+        SpectrumHeader header;
+        return state.sectors.isRead(sector)
+            && plausibleHeader(state.sectors.bytes(), qint64(sector) * sectorSize,
+                               qint64(state.sectors.count() - sector) * sectorSize, header);
+    }
+    // The block's bytes from offset on are filler (or not there to say).
+    bool fillerAfter(int block, int offset) const
+    {
+        const QByteArray &bytes = state.sectors.bytes();
+        for (int i = offset; i < perBlock * sectorSize; ++i) {
+            const int sector = firstSector(block) + i / sectorSize;
+            if (!state.sectors.isRead(sector))
+                continue;
+            const char c = bytes.at(sector * sectorSize + i % sectorSize);
+            if (c != formatted && c != '\0')
+                return false;
+        }
+        return true;
+    }
+
+    const RescueState &state;
+    int perBlock;
+    int base;
+    int blockCount = 0;
+    int firstData = 0;
+};
+
+QString sectorNumber(int sector)
+{
+    return QStringLiteral("%1").arg(sector, 4, 16, QLatin1Char('0'));
+}
+
+// One piece of lost data: its sectors in order, and what is known of it.
+struct LostPiece
+{
+    QVector<int> sectors;
+    QString name;       // from a deleted entry, or empty
+    SpectrumHeader header;
+    bool headered = false;
+    bool jumped = false; // its blocks are not one run
+    bool cut = false;    // fewer blocks than its header's length needs
+};
+
+void claimPiece(RescueState &state, const LostPiece &piece, const QString &owner)
+{
+    const SectorOwner mark{SectorOwner::Kind::File, state.ownerNames.size()};
+    state.ownerNames.append(owner);
+    for (int s : piece.sectors)
+        state.sectors.claim(s, mark);
+}
+
+// Writes a lost piece: raw body, for a headered one its ".inf", and its own
+// tape archive; returns the verdict.
+void savePiece(RescueState &state, LostPiece piece, int bytesWanted)
+{
+    state.beginFile();
+    const int first = piece.sectors.value(0);
+    const int dataSectors = qMin(piece.sectors.size(), (bytesWanted + sectorSize - 1) / sectorSize);
+    QByteArray data;
+    int bad = 0;
+    int suspect = 0;
+    int flagged = 0;
+    int zero = 0;
+    for (int i = 0; i < piece.sectors.size(); ++i) {
+        const int s = piece.sectors.at(i);
+        const bool read = state.sectors.isRead(s);
+        data.append(read ? state.sectors.sectorData(s) : QByteArray(sectorSize, '\0').constData(), sectorSize);
+        if (i >= dataSectors)
+            continue;
+        bad += !read;
+        zero += read && isFilledWith(state.sectors.sectorData(s), sectorSize, '\0');
+        suspect += state.isSuspect(s);
+        flagged += state.sectors.state(s) == SectorState::Suspect;
+    }
+    const FileType type = fileTypeOf(piece.headered ? piece.header.typeByte : 4);
+    const QString stem = piece.name.isEmpty() ? QStringLiteral("sector_%1").arg(sectorNumber(first))
+                                              : safeFileName(piece.name);
+    const QString folder = piece.name.isEmpty() ? state.folder : state.folder + QStringLiteral("lost/");
+    if (!piece.name.isEmpty())
+        state.out.makeFolder(folder);
+    const QString extension = piece.headered ? type.extension : QStringLiteral(".dat");
+    const QStringList companions = piece.headered ? QStringList{QStringLiteral(".inf"), QStringLiteral(".tap")}
+                                                  : QStringList{QStringLiteral(".tap")};
+    const QString file = state.out.claim(folder, stem, extension, companions);
+    const QString tapeName = piece.name.isEmpty() ? QStringLiteral("sector%1").arg(sectorNumber(first)) : piece.name;
+
+    QByteArray body;
+    libtap tap;
+    if (piece.headered) {
+        const SpectrumHeader &h = piece.header;
+        const QString hex = headerHex(data, 0, h.size, false);
+        const QString shown = (piece.name.isEmpty() ? stem : piece.name) + extension;
+        HeaderInfo info = h.size == 7 ? describeBasic(shown, hex, h.word1, h.length, h.word5, "vars   : ")
+                                      : describeHeader5(shown, type.word, hex, h.word3, h.length);
+        body = data.mid(h.size, h.length);
+        state.out.writeFile(folder + file + QStringLiteral(".inf"), info.text.toUtf8());
+        state.out.writeFile(folder + file, body);
+        addToArchive(state, tap, tapeName, body, h.typeByte, info);
+    } else {
+        body = data;
+        // The formatting filler after the last file's byte is not the file's.
+        while (body.endsWith(formatted))
+            body.chop(1);
+        state.out.writeFile(folder + file, body);
+        tap.addCode(tapeName, body, 0x8000);
+    }
+    state.out.writeTap(tap, folder + file + QStringLiteral(".tap"));
+
+    Verdict verdict = verdictOf(bad, suspect, flagged, piece.jumped || !piece.name.isEmpty(), state.salvage);
+    if (piece.cut)
+        verdict = Verdict::Damaged;
+    const QString shownPath = (piece.name.isEmpty() ? QString() : QStringLiteral("lost/")) + file;
+    QString line = piece.headered
+        ? QStringLiteral("lost file %1 put together from %2 block(s)").arg(shownPath).arg(piece.sectors.size())
+        : QStringLiteral("lost data %1: %2 sector(s)").arg(shownPath).arg(piece.sectors.size());
+    if (!piece.name.isEmpty())
+        line += QStringLiteral(", named after a deleted entry");
+    if (piece.jumped)
+        line += QStringLiteral(", across blocks other files hold");
+    if (piece.cut)
+        line += QStringLiteral(", cut short: its header asks for more");
+    if (bad > 0)
+        line += QStringLiteral(", %1 bad sector(s)").arg(bad);
+    line += QStringLiteral(": %1").arg(verdictName(verdict));
+    state.log((verdict == Verdict::Complete ? LogEntry::info() : LogEntry::warning()).text(line));
+
+    if (state.files) {
+        FileSummary summary;
+        summary.name = piece.name.isEmpty() ? file : piece.name;
+        summary.file = shownPath;
+        summary.type = piece.headered ? type.word : QStringLiteral("data");
+        summary.length = body.size();
+        summary.bad = bad;
+        summary.suspect = suspect;
+        summary.zero = zero;
+        summary.verdict = verdict;
+        summary.origin = FileOrigin::Lost;
+        summary.headerSize = piece.headered ? piece.header.size : 0;
+        summary.start = piece.headered ? piece.header.start() : -1;
+        summary.sectors = piece.sectors;
+        summary.leftOut = state.leaveOut.contains(state.currentFile());
+        state.files->append(summary);
+    }
+}
+
+QVector<int> sectorsOfBlocks(const BlockMap &blocks, const QVector<int> &chain)
+{
+    QVector<int> sectors;
+    for (int b : chain)
+        for (int s = blocks.firstSector(b); s < blocks.firstSector(b) + blocks.sectors(); ++s)
+            sectors.append(s);
+    return sectors;
+}
+
+// The deleted entry whose first block is this one and whose length is the
+// header's: the file as it was written, under its name.
+const TosFile *deletedEntryAt(const QVector<TosFile> &deleted, const BlockMap &blocks, int block, int total)
+{
+    for (const TosFile &file : deleted)
+        if (!file.sectors.isEmpty() && blocks.number(int(file.sectors.first())) == block && file.length == total
+            && int(file.sectors.first()) == blocks.firstSector(block))
+            return &file;
+    return nullptr;
+}
+
+int saveHeaderedFiles(RescueState &state, const BlockMap &blocks, const QVector<TosFile> &deleted, bool undelete)
+{
+    int found = 0;
+    for (int b = blocks.first(); b < blocks.count(); ++b) {
+        SpectrumHeader header;
+        QVector<int> chain;
+        if (!blocks.free(b) || !blocks.fileStart(b, header, &chain))
+            continue;
+        LostPiece piece;
+        piece.headered = true;
+        piece.header = header;
+        if (const TosFile *entry = deletedEntryAt(deleted, blocks, b, header.total())) {
+            if (undelete)
+                continue; // rescued with the deleted files, under their name
+            piece.name = entry->catalogName;
+            for (quint32 s : entry->sectors)
+                if (state.sectors.owner(s).kind == SectorOwner::Kind::None)
+                    piece.sectors.append(int(s));
+            piece.cut = piece.sectors.size() < int(entry->sectors.size());
+        } else {
+            piece.sectors = sectorsOfBlocks(blocks, chain);
+            for (int i = 1; i < chain.size(); ++i)
+                piece.jumped = piece.jumped || chain.at(i) != chain.at(i - 1) + 1;
+            piece.cut = qint64(piece.sectors.size()) * sectorSize < header.total();
+        }
+        claimPiece(state, piece, piece.name.isEmpty() ? QStringLiteral("sector_%1").arg(sectorNumber(piece.sectors.value(0)))
+                                                      : piece.name);
+        savePiece(state, piece, header.total());
+        ++found;
+    }
+    return found;
+}
+
+void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks)
+{
+    SpectrumHeader header;
+    for (int b = blocks.first(); b < blocks.count(); ++b) {
+        if (!blocks.free(b))
+            continue;
+        QVector<int> run{b};
+        while (!blocks.endsInFiller(run.last()) && run.last() + 1 < blocks.count() && blocks.free(run.last() + 1)
+               && !blocks.fileStart(run.last() + 1, header))
+            run.append(run.last() + 1);
+        LostPiece piece;
+        piece.sectors = sectorsOfBlocks(blocks, run);
+        // Trailing sectors the run does not hold are not part of it.
+        while (!piece.sectors.isEmpty() && !state.sectors.isRead(piece.sectors.last()))
+            piece.sectors.removeLast();
+        claimPiece(state, piece, QStringLiteral("sector_%1").arg(sectorNumber(piece.sectors.value(0))));
+        savePiece(state, piece, piece.sectors.size() * sectorSize);
+        b = run.last();
+    }
+}
+
+} // namespace
+
+bool plausibleHeader(const QByteArray &bytes, qint64 offset, qint64 room, SpectrumHeader &header)
+{
+    if (offset < 0 || offset >= bytes.size())
+        return false;
+    header.typeByte = static_cast<quint8>(bytes.at(int(offset)));
+    if (header.typeByte > 3)
+        return false;
+    header.size = header.typeByte == 0 ? 7 : 5;
+    header.word1 = wordAt(bytes, offset + 1);
+    header.word3 = wordAt(bytes, offset + 3);
+    header.word5 = wordAt(bytes, offset + 5);
+    header.length = header.typeByte == 0 ? header.word3 : header.word1;
+    if (header.length == 0 || header.total() > room)
+        return false;
+    if (header.typeByte == 0) {
+        const bool autostart = header.word1 <= lastLine || header.word1 >= noAutostart;
+        // The program's first line number, stored high byte first.
+        const int firstLine = (wordAt(bytes, offset + 7) >> 8) | ((wordAt(bytes, offset + 7) & 0xFF) << 8);
+        return autostart && header.word5 <= header.length && (header.length < 2 || firstLine <= lastLine);
+    }
+    if (header.typeByte == 3)
+        return header.word3 + header.length <= 0x10000;
+    return true;
+}
+
+DiskFormat guessLayout(const ImageRow &row, QString &evidence)
+{
+    // A.4 numbers 1 KB blocks from sector 0 and its files begin at 16; an
+    // A.2 disk holds its system and catalog in sectors 0..79.
+    constexpr int perBlock = 4;
+    constexpr int a2FirstFile = geometry::systemSectors + geometry::catalogSectors;
+    const SectorTable &sectors = row.sectors;
+    auto headerAt = [&sectors](int sector) {
+        SpectrumHeader header;
+        return sectors.isRead(sector)
+            && plausibleHeader(sectors.bytes(), qint64(sector) * sectorSize,
+                               qint64(sectors.count() - sector) * sectorSize, header);
+    };
+    int a4Files = 0;
+    for (int s = geometry::catalogSectors; s < a2FirstFile; s += perBlock)
+        a4Files += headerAt(s);
+    if (a4Files >= 2 || (a4Files == 1 && headerAt(geometry::catalogSectors))) {
+        evidence = QStringLiteral("%1 file header(s) at block starts in sectors 16..79, where an A.2 disk keeps "
+                                  "its system and catalog")
+                       .arg(a4Files);
+        return DiskFormat::TosA4;
+    }
+    if (a4Files == 0 && headerAt(a2FirstFile)) {
+        evidence = QStringLiteral("no file header in sectors 16..79, and one at sector 80, where an A.2 disk's "
+                                  "first file begins");
+        return DiskFormat::TosA2;
+    }
+    evidence = QStringLiteral("no file header where either layout begins its files");
+    return DiskFormat::Unknown;
+}
+
+DiskFormat rescueFormat(const ImageRow &row, DiskFormat asked, QString &evidence)
+{
+    evidence.clear();
+    if (row.format != DiskFormat::Unknown || !row.salvage)
+        return row.format;
+    if (asked == DiskFormat::TosA2 || asked == DiskFormat::TosA4) {
+        evidence = QStringLiteral("as asked");
+        return asked;
+    }
+    return guessLayout(row, evidence);
+}
+
+int recoverLostFiles(RescueState &state, const CatalogLayout &layout, QVector<TosFile> deleted, bool undelete,
+                     int &deletedCount)
+{
+    const BlockMap blocks(state, layout);
+    for (TosFile &file : deleted)
+        file.sectors = blockSectors(file.blocks, layout);
+    const int found = saveHeaderedFiles(state, blocks, deleted, undelete);
+    deletedCount = 0;
+    if (undelete && !deleted.isEmpty()) {
+        const QString imageFolder = state.folder;
+        state.folder += QStringLiteral("deleted/");
+        state.out.makeFolder(state.folder);
+        libtap tap;
+        for (TosFile &file : deleted) {
+            file.doubt = QStringLiteral("its entry is marked deleted: its blocks may have been written again");
+            extractFile(state, file, tap);
+            file.data = QByteArray();
+            ++deletedCount;
+        }
+        state.endFiles();
+        const QString archive = imageFolder.section(QLatin1Char('/'), -2, -2);
+        state.out.writeTap(tap, state.folder + state.out.claim(state.folder, archive, QStringLiteral(".tap"), {}));
+        state.folder = imageFolder;
+    }
+    saveHeaderlessRuns(state, blocks);
+    state.endFiles();
+    state.log(LogEntry::info().text(QStringLiteral("Found %1 lost block(s)").arg(found)));
+    return found;
+}

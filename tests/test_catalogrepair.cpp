@@ -1,0 +1,218 @@
+// Salvage when the catalog is hurt: the layout guessed from the data, files
+// of deleted entries, lost files put back together across the blocks other
+// files hold, and headers that must not swallow the next file.
+#include "rescuetestutil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace rescuetest;
+
+namespace {
+
+constexpr int tracks = 40; // one side, 640 sectors, 1 KB blocks
+constexpr int blockBytes = 1024;
+
+// An A.4-numbered block's byte offset: block b starts at sector 4b.
+int blockAt(int block) { return block * blockBytes; }
+
+QByteArray codeFile(int length, int seed) { return ImageBuilder::withHeader5(3, length, 32768, pattern(length, seed)); }
+
+struct Rescue
+{
+    QTemporaryDir dir;
+    ConversionReport report;
+    LogLines log;
+
+    void run(const LogicalImage &image, DiskFormat format, bool undelete = false, DiskFormat asked = DiskFormat::Unknown)
+    {
+        ConversionJob job = image.job(QStringLiteral("disk"), tracks, format, dir.path());
+        job.sides = 1;
+        job.salvage = true;
+        ConversionOptions options = job.options();
+        options.collectDetails = true;
+        options.undelete = undelete;
+        options.layout = asked;
+        report = convertImage(job.row(), options, log.sink());
+    }
+    QByteArray file(const QString &name) const { return readFile(dir.path() + QStringLiteral("/disk/") + name); }
+    const FileSummary *summary(const QString &file) const
+    {
+        for (const FileSummary &s : report.files)
+            if (s.file == file)
+                return &s;
+        return nullptr;
+    }
+    bool logged(const QString &text) const
+    {
+        return std::any_of(log.lines.cbegin(), log.lines.cend(), [&text](const QString &l) { return l.contains(text); });
+    }
+};
+
+} // namespace
+
+class TestCatalogRepair : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutFallback_data();
+    void layoutFallback();
+    void deletedFiles();
+    void fragmentedLostFile();
+    void garbageHeaderStopsAtNextFile();
+};
+
+void TestCatalogRepair::layoutFallback_data()
+{
+    QTest::addColumn<QVector<int>>("fileBlocks"); // A.4 block numbers of code files
+    QTest::addColumn<QVector<int>>("rescued");    // of those, the files the layout holds
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<bool>("converted");
+    QTest::addColumn<QString>("logText");
+
+    QTest::newRow("files from sector 16: A.4") << QVector<int>{4, 6, 9} << QVector<int>{4, 6, 9}
+                                               << int(DiskFormat::Unknown) << true
+                                               << QStringLiteral("rescued as A.4, 3 file header(s)");
+    QTest::newRow("first file at sector 80: A.2") << QVector<int>{20, 22} << QVector<int>{20, 22}
+                                                  << int(DiskFormat::Unknown) << true
+                                                  << QStringLiteral("rescued as A.2, no file header in sectors 16..79");
+    QTest::newRow("one file inside 16..79 and one at 80: refused")
+        << QVector<int>{7, 20} << QVector<int>{} << int(DiskFormat::Unknown) << false
+        << QStringLiteral("TOS layout unknown and not guessed");
+    // A.2 keeps its system in sectors 0..63: nothing there is a file.
+    QTest::newRow("asked for, against the data") << QVector<int>{7, 20} << QVector<int>{20}
+                                                 << int(DiskFormat::TosA2) << true
+                                                 << QStringLiteral("rescued as A.2, as asked");
+}
+
+void TestCatalogRepair::layoutFallback()
+{
+    QFETCH(QVector<int>, fileBlocks);
+    QFETCH(QVector<int>, rescued);
+    QFETCH(int, asked);
+    QFETCH(bool, converted);
+    QFETCH(QString, logText);
+
+    LogicalImage image(tracks * 16);
+    for (int n = 0; n < fileBlocks.size(); ++n)
+        image.setBytes(blockAt(fileBlocks.at(n)), codeFile(1500, n));
+    Rescue rescue;
+    rescue.run(image, DiskFormat::Unknown, false, DiskFormat(asked));
+    QCOMPARE(rescue.report.converted, converted);
+    QVERIFY2(rescue.logged(logText), qPrintable(rescue.log.lines.join(QLatin1Char('\n'))));
+    if (!converted)
+        return;
+    // Every file the layout holds comes back whole, under the name of its
+    // first sector.
+    QCOMPARE(rescue.report.lostBlocks, rescued.size());
+    for (int n = 0; n < fileBlocks.size(); ++n) {
+        const QString name = QStringLiteral("sector_%1.cod").arg(fileBlocks.at(n) * 4, 4, 16, QLatin1Char('0'));
+        if (rescued.contains(fileBlocks.at(n)))
+            QCOMPARE(rescue.file(name), pattern(1500, n));
+        else
+            QVERIFY(!QFile::exists(rescue.dir.path() + QStringLiteral("/disk/") + name));
+    }
+}
+
+void TestCatalogRepair::deletedFiles()
+{
+    // GAME (live) took block 6, the second block of the deleted OLD; the
+    // deleted KEEP still holds its blocks 8 and 9.
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    image.setEntry(4, 1, extentEntry(0, "GAME", "C", 0, 1005, "\x06"));
+    QByteArray old = extentEntry(0, "OLD", "C", 0, 2005, "\x05\x06");
+    old[1] = char(0xE5);
+    image.setEntry(4, 2, old);
+    QByteArray keep = extentEntry(0, "KEEP", "C", 0, 1505, "\x08\x09");
+    keep[1] = char(0xE5);
+    image.setEntry(4, 3, keep);
+    image.setBytes(blockAt(5), codeFile(2000, 1));
+    image.setBytes(blockAt(6), codeFile(1000, 2));
+    image.setBytes(blockAt(8), codeFile(1500, 3));
+
+    Rescue rescue;
+    rescue.run(image, DiskFormat::TosA4, true);
+    QCOMPARE(rescue.report.deletedFiles, 2);
+
+    const FileSummary *reused = rescue.summary(QStringLiteral("_LD.C.cod"));
+    QVERIFY(reused);
+    QCOMPARE(reused->origin, FileOrigin::Deleted);
+    QCOMPARE(reused->verdict, Verdict::Damaged);
+    QCOMPARE(reused->bad, 4); // block 6 is GAME's now: not mixed in
+    const QByteArray reusedInf = readFile(rescue.dir.path() + QStringLiteral("/disk/deleted/_LD.C.cod.inf"));
+    QVERIFY2(reusedInf.endsWith("bad sec : 4,5,6,7,"), reusedInf.constData());
+    QVERIFY(rescue.logged(QStringLiteral("deleted file ?LD.C: 4 sector(s) now belong to other files")));
+
+    const FileSummary *intact = rescue.summary(QStringLiteral("_EEP.C.cod"));
+    QVERIFY(intact);
+    QCOMPARE(intact->verdict, Verdict::Suspect); // a deleted entry never promises its blocks
+    QCOMPARE(readFile(rescue.dir.path() + QStringLiteral("/disk/deleted/_EEP.C.cod")), pattern(1500, 3));
+    QCOMPARE(rescue.file(QStringLiteral("GAME.C.cod")), pattern(1000, 2));
+    // What the deleted files took is not rescued again as lost data.
+    QVERIFY(!rescue.summary(QStringLiteral("sector_0020.cod")));
+    QVERIFY(!rescue.summary(QStringLiteral("sector_0014.cod")));
+    QVERIFY(QFile::exists(rescue.dir.path() + QStringLiteral("/disk/deleted/disk.tap")));
+
+    // Without undelete, KEEP's data is a lost file named after its entry.
+    Rescue plain;
+    plain.run(image, DiskFormat::TosA4, false);
+    const FileSummary *named = plain.summary(QStringLiteral("lost/_EEP.C.cod"));
+    QVERIFY(named);
+    QCOMPARE(named->name, QStringLiteral("?EEP.C"));
+    QCOMPARE(plain.file(QStringLiteral("lost/_EEP.C.cod")), pattern(1500, 3));
+}
+
+void TestCatalogRepair::fragmentedLostFile()
+{
+    // A file written first-fit into blocks 4, 6 and 8 around the live A and
+    // B in blocks 5 and 7, its catalog entry lost.
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    image.setEntry(4, 1, extentEntry(0, "A", "C", 0, 1005, "\x05"));
+    image.setEntry(4, 2, extentEntry(0, "B", "C", 0, 1005, "\x07"));
+    const QByteArray lost = codeFile(2600, 9);
+    image.setBytes(blockAt(4), lost.left(blockBytes));
+    image.setBytes(blockAt(6), lost.mid(blockBytes, blockBytes));
+    image.setBytes(blockAt(8), lost.mid(2 * blockBytes));
+    image.setBytes(blockAt(5), codeFile(1000, 5));
+    image.setBytes(blockAt(7), codeFile(1000, 7));
+
+    Rescue rescue;
+    rescue.run(image, DiskFormat::TosA4);
+    QCOMPARE(rescue.file(QStringLiteral("sector_0010.cod")), pattern(2600, 9));
+    const FileSummary *piece = rescue.summary(QStringLiteral("sector_0010.cod"));
+    QVERIFY(piece);
+    QCOMPARE(piece->sectors.value(4), 24);
+    // Put together across other files' blocks: a guess, never "complete".
+    QCOMPARE(piece->verdict, Verdict::Suspect);
+    QCOMPARE(rescue.report.lostBlocks, 1);
+}
+
+void TestCatalogRepair::garbageHeaderStopsAtNextFile()
+{
+    // Block 4 begins like a code header asking for 5000 bytes; a real file
+    // begins in block 5, and data without a header follows in block 7.
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    QByteArray garbage = pattern(blockBytes, 4);
+    garbage.replace(0, 5, QByteArray("\x03\x88\x13\x00\x80", 5));
+    image.setBytes(blockAt(4), garbage);
+    image.setBytes(blockAt(5), codeFile(1800, 5));
+    QByteArray data = pattern(700, 7);
+    data[0] = char(0x41);
+    image.setBytes(blockAt(7), data);
+
+    Rescue rescue;
+    rescue.run(image, DiskFormat::TosA4);
+    QCOMPARE(rescue.file(QStringLiteral("sector_0014.cod")), pattern(1800, 5));
+    // The garbage block is saved as it is, one piece, and so is the data,
+    // without the formatting filler after it.
+    QCOMPARE(rescue.file(QStringLiteral("sector_0010.dat")), garbage);
+    QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
+    QCOMPARE(rescue.report.files.size(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestCatalogRepair)
+#include "test_catalogrepair.moc"
