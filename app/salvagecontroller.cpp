@@ -76,7 +76,7 @@ SalvageController::SalvageController(MainWindow *window, QMenu *menu, QTableWidg
 void SalvageController::chooseBestImagePath()
 {
     const QString path = QFileDialog::getSaveFileName(window, MainWindow::tr("Save merged image"), window->lastDir,
-                                                      MainWindow::tr("Disk images (*.dsk *.DSK *.edsk)"));
+                                                      MainWindow::tr("Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)"));
     if (!path.isEmpty())
         saveBestImage(path);
 }

@@ -574,6 +574,14 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <source>Select an image to see its sectors.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>repaired</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Repaired</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>WindowCommandLine</name>

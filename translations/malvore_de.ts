@@ -610,6 +610,14 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <source>Select an image to see its sectors.</source>
         <translation>Ein Abbild auswählen, um seine Sektoren zu sehen.</translation>
     </message>
+    <message>
+        <source>repaired</source>
+        <translation>repariert</translation>
+    </message>
+    <message>
+        <source>Repaired</source>
+        <translation>Repariert</translation>
+    </message>
 </context>
 <context>
     <name>WindowCommandLine</name>

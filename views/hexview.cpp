@@ -107,8 +107,8 @@ SectorState HexView::sectorState(int sector) const
 {
     if (sector < 0 || sector >= map.size() || map.at(sector) == 0)
         return SectorState::Missing;
-    return states.value(sector, SectorState::Good) == SectorState::Suspect ? SectorState::Suspect
-                                                                           : SectorState::Good;
+    const SectorState state = states.value(sector, SectorState::Good);
+    return state == SectorState::Suspect || state == SectorState::Repaired ? state : SectorState::Good;
 }
 
 QString HexView::toPlainText() const

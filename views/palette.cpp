@@ -11,11 +11,14 @@ const SectorLook &sectorLook(SectorState state)
     static const SectorLook good{QColor(0, 255, 0), SectorLook::Plain, QColor(), QColor(64, 255, 64, 16)};
     static const SectorLook suspect{QColor(255, 191, 0), SectorLook::Hatch, QColor(0, 0, 0),
                                     QColor(255, 191, 0, 40)};
+    static const SectorLook repaired{QColor(0, 160, 255), SectorLook::Plain, QColor(), QColor(0, 160, 255, 28)};
     switch (state) {
     case SectorState::Good:
         return good;
     case SectorState::Suspect:
         return suspect;
+    case SectorState::Repaired:
+        return repaired;
     case SectorState::Missing:
         break;
     }

@@ -114,6 +114,8 @@ QString SectorMapView::stateName(SectorState state) const
         return tr("good");
     case SectorState::Suspect:
         return tr("suspect");
+    case SectorState::Repaired:
+        return tr("repaired");
     case SectorState::Missing:
         break;
     }
@@ -197,11 +199,14 @@ void SectorMapView::paintLegend(QPainter &painter, const QRect &area) const
         QString label;
     } entries[] = {
         {SectorState::Good, tr("Good")},
+        {SectorState::Repaired, tr("Repaired")},
         {SectorState::Suspect, tr("Suspect")},
         {SectorState::Missing, tr("Missing")},
     };
     for (const auto &entry : entries) {
         const int count = states.count(char(entry.state));
+        if (entry.state == SectorState::Repaired && count == 0)
+            continue; // only flux images have repaired sectors
         const QString text = tr("%1: %2").arg(entry.label).arg(count);
         paintCell(painter, QRect(x, area.top(), swatch + 1, swatch + 1), entry.state);
         x += swatch + spacing;

@@ -28,7 +28,7 @@ QString rowProblem(const ImageRow &row)
         return QStringLiteral("bytes and sectors disagree: %1 bytes, %2 sectors").arg(row.sectors.bytes().size()).arg(row.sectorCount());
     for (int i = 0; i < row.sectorCount(); ++i) {
         const int state = int(row.state(i));
-        if (state < 0 || state > 2 || (state == 0) != (row.sectors.supplier(i) == 0))
+        if (state < 0 || state > 3 || (state == 0) != (row.sectors.supplier(i) == 0))
             return QStringLiteral("sector %1: state %2 with supplier %3").arg(i).arg(state).arg(row.sectors.supplier(i));
     }
     return QString();
