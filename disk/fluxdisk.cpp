@@ -104,18 +104,28 @@ void combine(FluxDecode &out, int track, int side, int id, const Copies &good, c
                 .arg(repair.candidates));
 }
 
-void decodeTrack(const ScpImage &image, const ScpTrack &track, int supplier, FluxDecode &out)
+// What the decoding of one track after another reuses.
+struct Scratch
 {
     std::vector<quint32> intervals;
     std::vector<uchar> bits;
     std::vector<mfm::RevolutionRead> revolutions;
-    revolutions.reserve(size_t(track.revolutions.size()));
+};
+
+void decodeTrack(const ScpImage &image, const ScpTrack &track, int supplier, FluxDecode &out, Scratch &scratch)
+{
+    std::vector<mfm::RevolutionRead> &revolutions = scratch.revolutions;
+    revolutions.clear();
     int wrongTrack = 0;
     bool ids = false;
+    double halfCell = 0; // the cell length the track showed, once found
     for (const ScpRevolution &revolution : track.revolutions) {
-        scpIntervals(image, revolution, intervals);
-        revolutions.push_back(mfm::decodeRevolution(intervals, image.tickNs, track.cylinder, track.side, bits));
+        scpIntervals(image, revolution, scratch.intervals);
+        revolutions.push_back(mfm::decodeRevolution(scratch.intervals, image.tickNs, track.cylinder, track.side,
+                                                    scratch.bits, halfCell));
         const mfm::RevolutionRead &read = revolutions.back();
+        if (read.idFields > 0)
+            halfCell = read.halfCellNs;
         wrongTrack += read.wrongTrackIds;
         ids = ids || read.idFields > 0;
         if (out.halfCellNs <= 0 && read.idFields > 0)
@@ -172,9 +182,10 @@ DiskRead readFluxBytes(const QByteArray &bytes, const QString &, const ReadOptio
         read.entries << LogEntry::warning().text(image.warning);
 
     FluxDecode decoded;
+    Scratch scratch;
     for (const ScpTrack &track : image.tracks)
         if (track.cylinder < maxCylinders && track.side < geometry::maxSides)
-            decodeTrack(image, track, options.supplier, decoded);
+            decodeTrack(image, track, options.supplier, decoded, scratch);
     if (decoded.lastCylinder < 0) {
         read.refusal = DiskRead::Refusal::NotTos;
         read.entries << LogEntry::error().text(QStringLiteral("Not a TOS disk : no MFM sector found in the flux"));

@@ -1,6 +1,8 @@
 #include "mfmdecode.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace mfm {
 
@@ -46,37 +48,71 @@ uchar byteAt(const std::vector<uchar> &bits, size_t pos)
 
 // The half-cells of one revolution, by a PLL: each interval becomes the
 // whole number of cells nearest to it, and the cell period and phase follow
-// the error, so a drifting speed is tracked.
-void recoverBits(const std::vector<quint32> &ticks, double tickNs, double halfCell, std::vector<uchar> &bits)
+// the error, so a drifting speed is tracked. Where the sync pattern of
+// three A1 marks ends (always on a transition), the position after it is
+// noted. bits gets one byte per half-cell.
+void recoverBits(const std::vector<quint32> &ticks, double tickNs, double halfCell, std::vector<uchar> &bits,
+                 std::vector<size_t> &syncs)
 {
-    bits.clear();
-    double period = halfCell;
-    double carry = 0;
-    const double slowest = halfCell * 1.15;
-    const double fastest = halfCell * 0.85;
+    syncs.clear();
+    constexpr size_t slack = 4096 + 8;
+    size_t room = std::min(maxBits, size_t(ticks.size()) * 4 + 64);
+    bits.resize(room + slack);
+    uchar *out = bits.data();
+    size_t n = 0;
+    // Fixed point: ticks times 2^16, so that the loop runs on integers.
+    constexpr int fraction = 16;
+    const qint64 nominal = qint64(std::llround(halfCell / tickNs * (1 << fraction)));
+    const qint64 slowest = nominal * 115 / 100;
+    const qint64 fastest = nominal * 85 / 100;
+    // The frequency gain, 0.04 per cell of the interval.
+    static const qint64 gain[longestCells + 1] = {0, 2621, 1311, 874, 655, 524, 437, 374, 328};
+    qint64 period = nominal;
+    qint64 carry = 0;
+    quint64 shift = 0;
     for (const quint32 t : ticks) {
-        const double x = double(t) * tickNs + carry;
-        if (x < 0.5 * period) {
+        const qint64 x = (qint64(t) << fraction) + carry;
+        const qint64 twice = 2 * x;
+        if (twice < period) {
             // A spurious transition: its time joins the next one.
             carry = x;
             continue;
         }
-        double cells = std::floor(x / period + 0.5);
-        if (cells > longestCells) {
+        // The nearest whole number of cells, by comparisons rather than a
+        // division: x >= (k + 0.5) periods.
+        size_t cells = 1 + (twice >= 3 * period) + (twice >= 5 * period) + (twice >= 7 * period)
+                       + (twice >= 9 * period) + (twice >= 11 * period) + (twice >= 13 * period)
+                       + (twice >= 15 * period);
+        if (twice >= 17 * period) {
             // A dropout: the clock keeps its period, its phase starts anew.
-            cells = std::min(cells, 4096.0);
+            cells = size_t(std::min<qint64>(4096, (x + period / 2) / period));
             carry = 0;
         } else {
-            const double error = x - cells * period;
-            period = std::min(slowest, std::max(fastest, period + 0.04 * error / cells));
-            carry = 0.5 * error;
+            const qint64 error = x - qint64(cells) * period;
+            period = std::min(slowest, std::max(fastest, period + ((error * gain[cells]) >> fraction)));
+            carry = error / 2;
         }
-        const size_t n = size_t(cells);
-        if (bits.size() + n > maxBits)
-            return;
-        bits.insert(bits.end(), n - 1, uchar(0));
-        bits.push_back(1);
+        if (n + cells > room) {
+            // Dropouts made more cells than the intervals promised.
+            if (room >= maxBits)
+                break;
+            room = std::min(maxBits, room * 2);
+            bits.resize(room + slack);
+            out = bits.data();
+            if (n + cells > room)
+                break;
+        }
+        if (cells <= 8)
+            std::memset(out + n, 0, 8);
+        else
+            std::memset(out + n, 0, cells);
+        n += cells;
+        out[n - 1] = 1;
+        shift = cells >= 64 ? 1 : ((shift << cells) | 1);
+        if ((shift & syncMask) == syncPattern)
+            syncs.push_back(n);
     }
+    bits.resize(n);
 }
 
 } // namespace
@@ -130,23 +166,25 @@ double findHalfCell(const std::vector<quint32> &ticks, double tickNs)
 }
 
 RevolutionRead decodeRevolution(const std::vector<quint32> &ticks, double tickNs, int cylinder, int side,
-                                std::vector<uchar> &bits)
+                                std::vector<uchar> &bits, double halfCellNs)
 {
     RevolutionRead read;
-    read.halfCellNs = findHalfCell(ticks, tickNs);
+    read.halfCellNs = halfCellNs > 0 ? halfCellNs : findHalfCell(ticks, tickNs);
     if (read.halfCellNs <= 0)
         return read;
-    recoverBits(ticks, tickNs, read.halfCellNs, bits);
+    std::vector<size_t> syncs;
+    recoverBits(ticks, tickNs, read.halfCellNs, bits, syncs);
 
     const size_t n = bits.size();
-    quint64 shift = 0;
     int pendingId = -1;   // the sector id of the last good ID field, -1: none
     size_t pendingAt = 0; // where that ID field's mark began
     uchar buffer[1 + fieldSize];
-    for (size_t i = 0; i < n;) {
-        shift = ((shift << 1) | bits[i++]) & syncMask;
-        if (shift != syncPattern)
+    size_t i = 0; // where the search goes on: a field read is not searched
+    for (const size_t sync : syncs) {
+        // A sync needs 48 half-cells of its own after what was read.
+        if (sync < i + 48)
             continue;
+        i = sync;
         if (i + rawBitsPerByte > n)
             break;
         const uchar mark = byteAt(bits, i);
@@ -171,7 +209,6 @@ RevolutionRead decodeRevolution(const std::vector<quint32> &ticks, double tickNs
                 }
             }
             i += 7 * rawBitsPerByte;
-            shift = 0;
         } else if (mark == 0xFB || mark == 0xF8) {
             const bool belongs = pendingId >= 0 && i - pendingAt <= size_t(dataAfterIdBytes) * rawBitsPerByte;
             if (belongs && i + (1 + fieldSize) * size_t(rawBitsPerByte) <= n) {
@@ -191,7 +228,8 @@ RevolutionRead decodeRevolution(const std::vector<quint32> &ticks, double tickNs
                 i += rawBitsPerByte;
             }
             pendingId = -1;
-            shift = 0;
+        } else {
+            i -= 48; // another mark: the search goes on right after it
         }
     }
     return read;

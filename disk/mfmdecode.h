@@ -45,8 +45,9 @@ struct RevolutionRead
 double findHalfCell(const std::vector<quint32> &ticks, double tickNs);
 
 // Decodes one revolution of cylinder and side from its intervals in ticks.
-// bits is scratch, reused from call to call.
+// bits is scratch, reused from call to call. halfCellNs: the cell length
+// another revolution of the track showed; 0 finds it from this one.
 RevolutionRead decodeRevolution(const std::vector<quint32> &ticks, double tickNs, int cylinder, int side,
-                                std::vector<uchar> &bits);
+                                std::vector<uchar> &bits, double halfCellNs = 0);
 
 } // namespace mfm
