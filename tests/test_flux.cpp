@@ -4,7 +4,10 @@
 #include "fluxwriter.h"
 #include "rescue/merge.h"
 #include "rescue/report.h"
+#include "rescue/session.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -99,6 +102,7 @@ private slots:
     void unprovenCopiesStaySuspect();
     void manyDisagreementsStaySuspectWithinTheBound();
     void repairedCountsAsGoodInAMerge();
+    void fluxReadsMerge();
     void truncatedScpRefused_data();
     void truncatedScpRefused();
 };
@@ -254,6 +258,43 @@ void TestFlux::repairedCountsAsGoodInAMerge()
                                            [](const LogEntry &) {});
     for (int id = 0; id < 16; ++id)
         QCOMPARE(merged.state(0, 0, id), id < 8 ? SectorState::Good : SectorState::Repaired);
+}
+
+void TestFlux::fluxReadsMerge()
+{
+    // Two flux reads of one disk, each with a defect the other lacks:
+    // merged like reads of sector images, every sector is clean.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const fluxwriter::KnownDisk disk = taggedDisk(2, 2);
+    QStringList paths;
+    for (int r = 0; r < 2; ++r) {
+        fluxwriter::Options options;
+        options.revolutions = 3;
+        options.seed = quint32(r + 1);
+        options.damage = {{fluxwriter::Damage::Kind::Defect, r, 0, 5 + r, 10, 4, 0}};
+        const QString path = dir.filePath(QStringLiteral("read%1.scp").arg(r + 1));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(fluxwriter::writeScp(disk, options));
+        paths << path;
+    }
+    RescueSession session(nullptr);
+    const LoadResult merged = session.mergeQuietly(paths);
+    QCOMPARE(merged.status, LoadResult::Status::Accepted);
+    QCOMPARE(merged.row.reads, QStringList({QStringLiteral("read1"), QStringLiteral("read2")}));
+    for (int t = 0; t < 2; ++t)
+        for (int s = 0; s < 2; ++s)
+            for (int id = 0; id < 16; ++id) {
+                QCOMPARE(merged.physical.state(t, s, id), SectorState::Good);
+                QCOMPARE(merged.physical.sectors.sectorBytes(PhysicalDisk::place(t, s, id)), tagged(t, s, id));
+            }
+    // The first read supplied its clean sectors, the second the one the
+    // first read wrong.
+    QCOMPARE(merged.physical.sectors.supplier(PhysicalDisk::place(0, 0, 5)), 2);
+    QCOMPARE(merged.physical.sectors.supplier(PhysicalDisk::place(1, 0, 6)), 1);
+    QVERIFY2(textOf(merged.entries).contains(QStringLiteral("Merged 2 reads: 64 good, 0 suspect, 0 missing sector(s)")),
+             qPrintable(textOf(merged.entries)));
 }
 
 void TestFlux::truncatedScpRefused_data()
