@@ -5,6 +5,7 @@
 #include "logrender.h"
 #include "rescue/sectorowners.h"
 #include "salvagecontroller.h"
+#include "workbench.h"
 #include "rescue/session.h"
 #include "views/gfxview.h"
 #include "views/hexview.h"
@@ -151,6 +152,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
     salvageCommands = new SalvageController(this, ui->menuRescue, ui->dskList, session);
+    // The Files page: the selected image's files, their previews and which Save writes.
+    new Workbench(this, session);
     // Salvage mode changes what is rescued and is remembered between
     // sessions: while it is on, the status bar says so.
     salvageIndicator = new QLabel(tr("Salvage mode"), this);
@@ -603,22 +606,28 @@ void MainWindow::reportSaveSummary(const SaveSummary &saved)
                                                  .arg(unproven)
                                                  .arg(saved.images));
     summary.strong(folder);
+    if (saved.leftOut > 0)
+        summary.text(QStringLiteral("; %1 file(s) left out by choice").arg(saved.leftOut));
     if (!saved.failures.isEmpty())
         summary.text(QStringLiteral("; %1 output(s) could not be written").arg(saved.failures.size()));
     logEntry(summary);
     const QString shown = QDir::toNativeSeparators(folder);
+    // The files unchecked on the Files page.
+    const QString leftOut = saved.leftOut > 0 ? tr("; %n left out by choice", nullptr, saved.leftOut) : QString();
     if (saved.suspect + saved.unverified > 0)
         statusBar()->showMessage(tr("%n file(s) rescued into %1, %2 damaged, %3 suspect, %4 unverified", nullptr,
                                     saved.files)
                                      .arg(shown)
                                      .arg(saved.damaged)
                                      .arg(saved.suspect)
-                                     .arg(saved.unverified),
+                                     .arg(saved.unverified)
+                                     + leftOut,
                                  0);
     else
         statusBar()->showMessage(tr("%n file(s) rescued into %1, %2 damaged", nullptr, saved.files)
                                      .arg(shown)
-                                     .arg(saved.damaged),
+                                     .arg(saved.damaged)
+                                     + leftOut,
                                  0);
 }
 

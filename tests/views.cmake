@@ -4,3 +4,8 @@ target_link_libraries(test_hexview PRIVATE testsupport)
 
 malvore_add_test(test_gfxview test_gfxview.cpp)
 target_link_libraries(test_gfxview PRIVATE testsupport)
+
+# Previews: BASIC listings against listbasic, screen pictures, exports.
+malvore_add_test(test_previews test_previews.cpp)
+target_link_libraries(test_previews PRIVATE testsupport)
+target_compile_definitions(test_previews PRIVATE MALVORE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -1,5 +1,7 @@
 #include "palette.h"
 
+#include "rescue/conversion.h"
+
 #include <QPainter>
 
 const SectorLook &sectorLook(SectorState state)
@@ -60,4 +62,24 @@ QColor logKindColour(LogEntry::Kind kind)
         break;
     }
     return QColor();
+}
+
+const VerdictLook &verdictLook(Verdict verdict)
+{
+    // The sector states' colours, darkened to be read as text on white.
+    static const VerdictLook complete{QColor(0, 128, 0), QColor(64, 255, 64, 40), QChar(0x2714)};   // ✔
+    static const VerdictLook damaged{QColor(192, 0, 0), QColor(255, 128, 128, 64), QChar(0x2716)};  // ✖
+    static const VerdictLook suspect{QColor(138, 90, 0), QColor(255, 191, 0, 64), QChar(0x26A0)};   // ⚠
+    static const VerdictLook unverified{QColor(0, 80, 170), QColor(96, 160, 255, 48), QChar(0x003F)}; // ?
+    switch (verdict) {
+    case Verdict::Complete:
+        return complete;
+    case Verdict::Damaged:
+        return damaged;
+    case Verdict::Suspect:
+        return suspect;
+    case Verdict::Unverified:
+        break;
+    }
+    return unverified;
 }

@@ -37,3 +37,17 @@ void paintSector(QPainter &painter, const QRect &box, SectorState state);
 // The colour of a log entry's text in the window; invalid for information,
 // which keeps the text colour of the log.
 QColor logKindColour(LogEntry::Kind kind);
+
+enum class Verdict;
+
+// How a rescued file's verdict looks in the files page: a symbol in its
+// colour on a faint tint of it, so that verdicts differ by shape as well as
+// by colour. One table, as for the sector states.
+struct VerdictLook
+{
+    QColor colour;  // the symbol's and the text's colour
+    QColor tint;    // the cell's background
+    QChar symbol;
+};
+
+const VerdictLook &verdictLook(Verdict verdict);

@@ -34,6 +34,7 @@
 // byte-wise majority of its copies) have the right byte-wise majority,
 // ties going to the earliest read. It is worked out from the damage made
 // here, not from anything the rescue says.
+#include "flux.h"
 #include "imagebuilder.h"
 #include "tosdisk.h"
 
@@ -2048,6 +2049,8 @@ int main(int argc, char *argv[])
         printScenarioHeader(options, forceOffered);
     for (int s = 0; s < options.scenarios.size() && !outcome.fatal; ++s)
         runScenario(options, s, forceOffered, undeleteOffered, outcome);
+    if (!options.imagesOnly && !outcome.fatal && !runFluxLevels(options.rescue, options.work, options.disks, options.seed))
+        outcome.runsFailed = true;
     if (outcome.fatal)
         return 1;
     if (options.imagesOnly)
