@@ -52,7 +52,7 @@ Workbench::Workbench(QMainWindow *window, RescueSession *session)
 {
     setObjectName(QStringLiteral("workbench"));
     auto *split = new QSplitter(Qt::Horizontal);
-    split->setObjectName(QStringLiteral("filesPage"));
+    split->setObjectName(QStringLiteral("filesTab"));
     files = new FilesPage(split);
     preview = new PreviewPanel(split);
     preview->setObjectName(QStringLiteral("previewPanel"));

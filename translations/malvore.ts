@@ -2,6 +2,172 @@
 <!DOCTYPE TS>
 <TS version="2.1" sourcelanguage="en">
 <context>
+    <name>FilesModel</name>
+    <message>
+        <source>BASIC program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Code (screen)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Number array</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Character array</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>damaged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>suspect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unverified</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>catalog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>deleted entry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>recovered (lost block)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no autostart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2 missing, %3 suspect)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2 missing)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2 suspect)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saved as %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Left out of Save; saved as %1 when checked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Logical sectors: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Every sector was read cleanly.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A sector is missing: its bytes are zeros.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A sector is suspect, or the catalog entry cannot be trusted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A sector was read with an error and taken as read: its bytes may be wrong.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start / line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sectors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Found in</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FilesPage</name>
+    <message>
+        <source>Filter by name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s): %1.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n from deleted entries.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n recovered from lost blocks.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n left out of Save.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Malvore</source>
@@ -515,6 +681,91 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <source>Not saved: %1 is one of the reads of this image</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>; %n left out by choice</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>PreviewPanel</name>
+    <message>
+        <source>Export &amp;listing…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export &amp;picture…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a file to see what it holds.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export listing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Text files (*.txt);;All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export picture</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG pictures (*.png)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This line comes from a missing or suspect sector.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pixel row(s), marked in red, come from missing or suspect sectors.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s), marked in red, come from missing or suspect sectors.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s) of BASIC.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n byte(s) of variables after the program are not listed.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A screen picture, 256 × 192 pixels; flashing cells are shown in their first phase.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n byte(s).</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Text, %n line(s).</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SectorMapView</name>
@@ -592,6 +843,17 @@ their files. Each FILE is opened as the Open command does.
   -h, --help     show this help and exit
   --version      show the version and exit
 </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Workbench</name>
+    <message>
+        <source>&amp;Files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The catalog layout of %1 is unknown: it has no files to list.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

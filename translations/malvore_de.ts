@@ -2,6 +2,176 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de" sourcelanguage="en">
 <context>
+    <name>FilesModel</name>
+    <message>
+        <source>BASIC program</source>
+        <translation>BASIC-Programm</translation>
+    </message>
+    <message>
+        <source>Code (screen)</source>
+        <translation>Code (Bildschirm)</translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>Number array</source>
+        <translation>Zahlenfeld</translation>
+    </message>
+    <message>
+        <source>Character array</source>
+        <translation>Zeichenfeld</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>Daten</translation>
+    </message>
+    <message>
+        <source>complete</source>
+        <translation>vollständig</translation>
+    </message>
+    <message>
+        <source>damaged</source>
+        <translation>beschädigt</translation>
+    </message>
+    <message>
+        <source>suspect</source>
+        <translation>verdächtig</translation>
+    </message>
+    <message>
+        <source>unverified</source>
+        <translation>ungeprüft</translation>
+    </message>
+    <message>
+        <source>catalog</source>
+        <translation>Katalog</translation>
+    </message>
+    <message>
+        <source>deleted entry</source>
+        <translation>gelöschter Eintrag</translation>
+    </message>
+    <message>
+        <source>recovered (lost block)</source>
+        <translation>geborgen (verlorener Block)</translation>
+    </message>
+    <message>
+        <source>line %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+    <message>
+        <source>no autostart</source>
+        <translation>kein Autostart</translation>
+    </message>
+    <message>
+        <source>%1 (%2 missing, %3 suspect)</source>
+        <translation>%1 (%2 fehlen, %3 verdächtig)</translation>
+    </message>
+    <message>
+        <source>%1 (%2 missing)</source>
+        <translation>%1 (%2 fehlen)</translation>
+    </message>
+    <message>
+        <source>%1 (%2 suspect)</source>
+        <translation>%1 (%2 verdächtig)</translation>
+    </message>
+    <message>
+        <source>Saved as %1</source>
+        <translation>Gespeichert als %1</translation>
+    </message>
+    <message>
+        <source>Left out of Save; saved as %1 when checked</source>
+        <translation>Beim Speichern ausgelassen; angehakt gespeichert als %1</translation>
+    </message>
+    <message>
+        <source>Logical sectors: %1</source>
+        <translation>Logische Sektoren: %1</translation>
+    </message>
+    <message>
+        <source>Every sector was read cleanly.</source>
+        <translation>Jeder Sektor wurde fehlerfrei gelesen.</translation>
+    </message>
+    <message>
+        <source>A sector is missing: its bytes are zeros.</source>
+        <translation>Ein Sektor fehlt: Seine Bytes sind Nullen.</translation>
+    </message>
+    <message>
+        <source>A sector is suspect, or the catalog entry cannot be trusted.</source>
+        <translation>Ein Sektor ist verdächtig, oder dem Katalogeintrag ist nicht zu trauen.</translation>
+    </message>
+    <message>
+        <source>A sector was read with an error and taken as read: its bytes may be wrong.</source>
+        <translation>Ein Sektor wurde mit einem Fehler gelesen und so übernommen: Seine Bytes können falsch sein.</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>Start / line</source>
+        <translation>Start / Zeile</translation>
+    </message>
+    <message>
+        <source>Sectors</source>
+        <translation>Sektoren</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>Befund</translation>
+    </message>
+    <message>
+        <source>Found in</source>
+        <translation>Gefunden in</translation>
+    </message>
+</context>
+<context>
+    <name>FilesPage</name>
+    <message>
+        <source>Filter by name</source>
+        <translation>Nach Namen filtern</translation>
+    </message>
+    <message>
+        <source>No files.</source>
+        <translation>Keine Dateien.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s): %1.</source>
+        <translation>
+            <numerusform>%n Datei: %1.</numerusform>
+            <numerusform>%n Dateien: %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n from deleted entries.</source>
+        <translation>
+            <numerusform>%n aus einem gelöschten Eintrag.</numerusform>
+            <numerusform>%n aus gelöschten Einträgen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n recovered from lost blocks.</source>
+        <translation>
+            <numerusform>%n aus einem verlorenen Block geborgen.</numerusform>
+            <numerusform>%n aus verlorenen Blöcken geborgen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n left out of Save.</source>
+        <translation>
+            <numerusform>%n beim Speichern ausgelassen.</numerusform>
+            <numerusform>%n beim Speichern ausgelassen.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Malvore</source>
@@ -551,6 +721,98 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <source>Not saved: %1 is one of the reads of this image</source>
         <translation>Nicht gespeichert: %1 ist eine der Lesungen dieses Abbilds</translation>
     </message>
+    <message numerus="yes">
+        <source>; %n left out by choice</source>
+        <translation>
+            <numerusform>; %n auf Wunsch ausgelassen</numerusform>
+            <numerusform>; %n auf Wunsch ausgelassen</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>PreviewPanel</name>
+    <message>
+        <source>Export &amp;listing…</source>
+        <translation>&amp;Listing exportieren…</translation>
+    </message>
+    <message>
+        <source>Export &amp;picture…</source>
+        <translation>&amp;Bild exportieren…</translation>
+    </message>
+    <message>
+        <source>Select a file to see what it holds.</source>
+        <translation>Wählen Sie eine Datei, um zu sehen, was sie enthält.</translation>
+    </message>
+    <message>
+        <source>Export listing</source>
+        <translation>Listing exportieren</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt);;All files (*)</source>
+        <translation>Textdateien (*.txt);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Export picture</source>
+        <translation>Bild exportieren</translation>
+    </message>
+    <message>
+        <source>PNG pictures (*.png)</source>
+        <translation>PNG-Bilder (*.png)</translation>
+    </message>
+    <message>
+        <source>This line comes from a missing or suspect sector.</source>
+        <translation>Diese Zeile stammt aus einem fehlenden oder verdächtigen Sektor.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pixel row(s), marked in red, come from missing or suspect sectors.</source>
+        <translation>
+            <numerusform>%n Pixelzeile, rot markiert, stammt aus fehlenden oder verdächtigen Sektoren.</numerusform>
+            <numerusform>%n Pixelzeilen, rot markiert, stammen aus fehlenden oder verdächtigen Sektoren.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s), marked in red, come from missing or suspect sectors.</source>
+        <translation>
+            <numerusform>%n Zeile, rot markiert, stammt aus fehlenden oder verdächtigen Sektoren.</numerusform>
+            <numerusform>%n Zeilen, rot markiert, stammen aus fehlenden oder verdächtigen Sektoren.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s) of BASIC.</source>
+        <translation>
+            <numerusform>%n Zeile BASIC.</numerusform>
+            <numerusform>%n Zeilen BASIC.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n byte(s) of variables after the program are not listed.</source>
+        <translation>
+            <numerusform>%n Byte Variablen nach dem Programm wird nicht gelistet.</numerusform>
+            <numerusform>%n Bytes Variablen nach dem Programm werden nicht gelistet.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A screen picture, 256 × 192 pixels; flashing cells are shown in their first phase.</source>
+        <translation>Ein Bildschirmbild, 256 × 192 Pixel; blinkende Zellen in ihrer ersten Phase.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n byte(s).</source>
+        <translation>
+            <numerusform>%n Byte.</numerusform>
+            <numerusform>%n Bytes.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Text, %n line(s).</source>
+        <translation>
+            <numerusform>Text, %n Zeile.</numerusform>
+            <numerusform>Text, %n Zeilen.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <translation>%1 konnte nicht geschrieben werden</translation>
+    </message>
 </context>
 <context>
     <name>SectorMapView</name>
@@ -634,6 +896,17 @@ ihre Dateien. Jede DATEI wird geöffnet wie mit dem Befehl Öffnen.
   -h, --help     diese Hilfe zeigen und beenden
   --version      die Version zeigen und beenden
 </translation>
+    </message>
+</context>
+<context>
+    <name>Workbench</name>
+    <message>
+        <source>&amp;Files</source>
+        <translation>&amp;Dateien</translation>
+    </message>
+    <message>
+        <source>The catalog layout of %1 is unknown: it has no files to list.</source>
+        <translation>Das Katalogformat von %1 ist unbekannt: Es gibt keine Dateien aufzulisten.</translation>
     </message>
 </context>
 </TS>
