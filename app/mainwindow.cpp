@@ -133,7 +133,19 @@ MainWindow::MainWindow(QWidget *parent)
     ui->previousDamagedButton->setDefaultAction(ui->actionPrevious_damaged);
     ui->nextDamagedButton->setDefaultAction(ui->actionNext_damaged);
     connect(ui->goToValue, &QLineEdit::returnPressed, this, &MainWindow::on_goToButton_clicked);
-    connect(ui->sectorMap, &SectorMapView::sectorClicked, this, [this](int logical) { goToSector(logical); });
+    // The views follow each other: a byte chosen in the dump or a sector of
+    // the map is where the graphics view goes.
+    ui->verticalLayout_3->addWidget(ui->hexView->findBar());
+    ui->horizontalLayout_2->addWidget(ui->gfxView->goToBar());
+    ui->gfxView->goToBar()->show();
+    connect(ui->hexView, &HexView::positionChosen, ui->gfxView, &GfxView::showOffset);
+    connect(ui->sectorMap, &SectorMapView::sectorChosen, this, [this](int logical) {
+        if (!goToSector(logical))
+            return;
+        const qint64 offset = qint64(logical) * geometry::sectorSize;
+        ui->hexView->showRange(offset, geometry::sectorSize);
+        ui->gfxView->showOffset(offset);
+    });
 
     lastDir = settings.value(QStringLiteral("malvore/lastDir"), QStringLiteral(".")).toString();
     outputRoot = settings.value(QStringLiteral("malvore/outputDir"), QStringLiteral(".")).toString();
@@ -170,7 +182,6 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    delete scene;
     delete ui;
 }
 
@@ -496,6 +507,7 @@ void MainWindow::onSelectionChange()
     }
     selectedImage = *map;
     navigatedSector = -1;
+    ui->gfxView->showOffset(0); // another image starts at its top
     // Switching away from the log fills the page through its signal; on
     // another page the page is filled here. Either way, once.
     if (ui->toolBox->currentIndex() == LogPage)
@@ -838,24 +850,7 @@ void MainWindow::updateGfxView(int shift, bool keep)
     const QByteArray data = selectedImage.data(SectorDataRole).toByteArray();
     if (data.isEmpty())
         return;
-    auto *picture = new GfxPictureItem(gfxCells(data, shift));
-    // A picture-only redraw before any scene exists draws the whole scene.
-    if (keep && scene) {
-        const int scroll = ui->gfxView->verticalScrollBar()->value();
-        delete pixmapItem;
-        scene->addItem(picture);
-        pixmapItem = picture;
-        ui->gfxView->verticalScrollBar()->setValue(scroll);
-        return;
-    }
-    delete scene;
-    scene = new QGraphicsScene;
-    scene->addItem(picture);
-    pixmapItem = picture;
-    scene->addItem(new GfxLabelsItem(picture->pixelRows() / 8, spectrumFont));
-    ui->gfxView->setScene(scene);
-    ui->gfxView->show();
-    ui->gfxView->verticalScrollBar()->setValue(0);
+    ui->gfxView->draw(data, shift, keep, spectrumFont);
 }
 
 void MainWindow::on_gfxShift_valueChanged(int value)

@@ -174,8 +174,6 @@ private:
     int saveJobs = 0;
     SalvageController *salvageCommands = nullptr;
     QTableWidgetItem selectedImage;
-    QGraphicsScene *scene = nullptr;
-    QGraphicsItem *pixmapItem = nullptr;
     QToolButton *outputButton = nullptr;
     QLabel *salvageIndicator = nullptr;
     Ui::MainWindow *ui = nullptr;

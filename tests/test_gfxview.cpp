@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "views/gfxview.h"
 #include "views/hexview.h"
+#include "views/sectormapview.h"
 
 #include <QApplication>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -133,6 +135,8 @@ private:
     QGraphicsView *view() { return window->findChild<QGraphicsView *>(QStringLiteral("gfxView")); }
     QSlider *slider() { return window->findChild<QSlider *>(QStringLiteral("gfxShift")); }
     QLabel *shiftLabel() { return window->findChild<QLabel *>(QStringLiteral("gfxValue")); }
+    GfxView *gfx() { return window->findChild<GfxView *>(QStringLiteral("gfxView")); }
+    HexView *hex() { return window->findChild<HexView *>(QStringLiteral("hexView")); }
     QFont spectrumFont() { return window->findChild<HexView *>(QStringLiteral("hexView"))->font(); }
 
     QByteArray imageData(int row = 0) { return table()->item(row, 3)->data(MainWindow::SectorDataRole).toByteArray(); }
@@ -560,6 +564,100 @@ private slots:
         QVERIFY2(pictureMatches(imageData(smallRow), 0, 0, 16 * 64, &why), qPrintable(why));
         QVERIFY2(labelMatches(31, QStringLiteral("0x0f80"), &why), qPrintable(why));
         QVERIFY(isBlank(QRectF(-100, 32 * 32, 612, 64)));
+    }
+
+    // Following the other views and going to an offset.
+    void showOffsetBringsItsCellRowToTheTop_data()
+    {
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("top"); // the data offset of the top cell row
+        QTest::newRow("start") << 0 << 0 << 0;
+        QTest::newRow("inside a cell row") << 0 << 0x1234 << 0x1200;
+        QTest::newRow("a row's first byte") << 0 << 0x5000 << 0x5000;
+        QTest::newRow("shifted grid") << 3 << 0x5002 << 0x4f83;
+        QTest::newRow("shifted grid, row start") << 3 << 0x5003 << 0x5003;
+    }
+
+    void showOffsetBringsItsCellRowToTheTop()
+    {
+        QFETCH(int, shift);
+        QFETCH(int, offset);
+        QFETCH(int, top);
+        openOne(noisyImage(40));
+        showGraphicsPage();
+        slider()->setValue(shift);
+        gfx()->showOffset(offset);
+        QCOMPARE(gfx()->offsetAtTop(), qint64(top));
+        // The top row of the viewport shows that cell row's first pixel row.
+        const int rowTop = (top - shift) / rowBytes * 8 * scale;
+        QCOMPARE(gfx()->mapToScene(QPoint(0, 0)).y(), qreal(rowTop));
+        QString why;
+        QVERIFY2(viewMatches(imageData(), shift, &why), qPrintable(why));
+    }
+
+    void followsTheHexViewAndTheSectorMap_data()
+    {
+        QTest::addColumn<bool>("fromMap");
+        QTest::addColumn<int>("place"); // a byte of the dump, a sector of the map
+        QTest::addColumn<int>("top");
+        QTest::newRow("a byte chosen in the dump") << false << 0x2345 << 0x2300;
+        QTest::newRow("a sector chosen on the map") << true << 100 << 100 * 256;
+    }
+
+    void followsTheHexViewAndTheSectorMap()
+    {
+        QFETCH(bool, fromMap);
+        QFETCH(int, place);
+        QFETCH(int, top);
+        openOne(noisyImage(40));
+        if (fromMap) {
+            toolBox()->setCurrentIndex(MainWindow::SectorMapPage);
+            auto *map = window->findChild<SectorMapView *>(QStringLiteral("sectorMap"));
+            QTest::mouseClick(map, Qt::LeftButton, Qt::NoModifier, map->cellRect(place).center());
+        } else {
+            toolBox()->setCurrentIndex(MainWindow::HexPage);
+            QTest::mouseClick(hex()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+            hex()->setCursorPosition(place);
+        }
+        showGraphicsPage();
+        QCOMPARE(slider()->value(), 0);
+        QCOMPARE(gfx()->offsetAtTop(), qint64(top));
+
+        // Another image starts at its top.
+        window->addImages({writeImage(QStringLiteral("other.dsk"), noisyImage(41).dsk())});
+        QCOMPARE(view()->verticalScrollBar()->value(), 0);
+    }
+
+    void goToField_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("top"); // -1: stays
+        QTest::newRow("hex as the labels show it") << "0x1000" << 0x1000;
+        QTest::newRow("with a dollar") << "$2a80" << 0x2a80;
+        QTest::newRow("plain hex inside a row") << "1a30" << 0x1a00;
+        QTest::newRow("not hex") << "zz" << -1;
+        QTest::newRow("beyond the image") << "28000" << -1;
+    }
+
+    void goToField()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, top);
+        openOne(noisyImage(40));
+        showGraphicsPage();
+        gfx()->showOffset(0x800);
+        auto *field = window->findChild<QLineEdit *>(QStringLiteral("gfxGoTo"));
+        QVERIFY(field && field->isVisible());
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(gfx()->offsetAtTop(), qint64(top < 0 ? 0x800 : top));
+    }
+
+    void shiftSliderExplainsItself()
+    {
+        openOne(uniformImage(1, markedSector()));
+        QVERIFY(slider()->toolTip().contains(QStringLiteral("8-byte")));
     }
 };
 

@@ -4,13 +4,18 @@
 #include "views/palette.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMap>
 #include <QPainter>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +62,22 @@ QString expectedDump(const QByteArray &data, int sectors)
         texts << lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n");
     }
     return texts.join(QLatin1Char('\n'));
+}
+
+// Two sectors to search: "GAME" at 0x20 and 0x130, the bytes fe 01 at
+// 0x40, 0xfe and 0x1f0 (the first crossing two lines), 0x0d and the pound
+// sign's 0x60 at 0x50.
+QByteArray searchSectors()
+{
+    QByteArray data(512, '\0');
+    data.replace(0x20, 4, "GAME");
+    data.replace(0x130, 4, "GAME");
+    for (int at : {0x40, 0xfe, 0x1f0}) {
+        data[at] = char(0xFE);
+        data[at + 1] = char(0x01);
+    }
+    data.replace(0x50, 4, "A\rB\x60");
+    return data;
 }
 
 QByteArray countingSector()
@@ -170,6 +191,32 @@ private:
         return image.pixel(0, 0);
     }
 
+    // An image of two sectors, every track's first two holding data.
+    MainWindow &openSearchImage()
+    {
+        const QByteArray data = searchSectors();
+        ImageBuilder image(1, 1, '\0');
+        image.setLogicalSector(0, data.left(256), false);
+        image.setLogicalSector(1, data.mid(256), false);
+        return openOne(image);
+    }
+
+    QLineEdit *findField() { return window->findChild<QLineEdit *>(QStringLiteral("hexFindField")); }
+
+    // The colour most pixels of box have: the paper behind a byte's glyphs.
+    static QRgb paperOf(const QImage &image, const QRect &box)
+    {
+        QMap<QRgb, int> counts;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                ++counts[image.pixel(x, y)];
+        QRgb most = 0;
+        for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
+            if (it.value() > counts.value(most))
+                most = it.key();
+        return most;
+    }
+
     int rowNamed(const QString &name)
     {
         for (int row = 0; row < table()->rowCount(); ++row)
@@ -246,7 +293,7 @@ private slots:
         openOne(uniformImage(1, 1, countingSector()));
         const QFont font = hexView()->font();
         QCOMPARE(QFontInfo(font).family(), QStringLiteral("Spectrum"));
-        QCOMPARE(font.pointSize(), 10);
+        QCOMPARE(font.pointSize(), 8);
         const QFontMetrics metrics(font);
         for (int code : {0x21, 0x7F, 0x80, 0x8F, 0x90, 0xA4, 0xFE})
             QVERIFY2(metrics.inFont(QChar(code)), qPrintable(QString::number(code, 16)));
@@ -366,6 +413,8 @@ private slots:
         const int lineWidth = QFontMetrics(view->font()).horizontalAdvance(line(0));
         const int contentWidth = lineWidth + 2 * HexView::margin;
 
+        // Kept narrower than its lines (the window gives it their width).
+        view->setMinimumWidth(100);
         window->resize(400, 800);
         QCoreApplication::processEvents();
         QVERIFY(view->viewport()->width() < lineWidth);
@@ -385,6 +434,9 @@ private slots:
         openOne(uniformImage(2, 1, countingSector()));
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         HexView *view = hexView();
+        view->setMinimumWidth(100);
+        window->resize(500, 800);
+        QCoreApplication::processEvents();
         QCOMPARE(view->firstVisibleLine(), 0);
         // At the top the margin stays above the first line.
         QCOMPARE(lineShownAt(HexView::margin), expectedTopLine(0));
@@ -475,6 +527,206 @@ private slots:
         QVERIFY(suspect != painted(SectorState::Good));
         QVERIFY(suspect != painted(SectorState::Missing));
         QVERIFY(suspect != onPaper(Qt::transparent));
+    }
+
+    // Selecting, copying and finding, as a user does it.
+    void findNextAndPrevious_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 text, 1 hex
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QList<int>>("steps"); // 1 next, -1 previous
+        QTest::addColumn<QList<int>>("found"); // the selection's start, -1 none
+        QTest::addColumn<QString>("status");   // the find bar's last word
+
+        QTest::newRow("text, next and on round") << 0 << "GAME" << QList<int>{1, 1, 1}
+                                                 << QList<int>{0x20, 0x130, 0x20} << "Started over at the top";
+        QTest::newRow("text, previous from the top") << 0 << "GAME" << QList<int>{-1, -1}
+                                                     << QList<int>{0x130, 0x20} << "";
+        QTest::newRow("hex with a blank") << 1 << "fe 01" << QList<int>{1, 1, 1, -1}
+                                          << QList<int>{0x40, 0xfe, 0x1f0, 0xfe} << "";
+        QTest::newRow("hex in capitals, no blank") << 1 << "FE01" << QList<int>{-1}
+                                                   << QList<int>{0x1f0} << "";
+        QTest::newRow("text with the pound sign") << 0 << "B\u00a3" << QList<int>{1} << QList<int>{0x52} << "";
+        QTest::newRow("absent text") << 0 << "GAMES" << QList<int>{1} << QList<int>{-1} << "Not found";
+        QTest::newRow("not hex") << 1 << "fg" << QList<int>{1} << QList<int>{-1} << "Not hex bytes: fg";
+    }
+
+    void findNextAndPrevious()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, what);
+        QFETCH(QList<int>, steps);
+        QFETCH(QList<int>, found);
+        QFETCH(QString, status);
+        openSearchImage();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        HexView *view = hexView();
+        view->setFocus();
+        // Ctrl+F shows the bar; the kind and the text go in; F3 and
+        // Shift+F3 find from the field and from the view alike.
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(view->findBar()->isVisible());
+        window->findChild<QComboBox *>(QStringLiteral("hexFindKind"))->setCurrentIndex(kind);
+        QTest::keyClicks(findField(), what);
+        QList<int> starts;
+        for (int i = 0; i < steps.size(); ++i) {
+            QWidget *keys = i % 2 == 0 ? static_cast<QWidget *>(findField()) : view;
+            QTest::keyClick(keys, Qt::Key_F3, steps.at(i) < 0 ? Qt::ShiftModifier : Qt::NoModifier);
+            starts << (view->selectionLength() > 0 && view->cursorPosition() >= 0 ? int(view->selectionStart()) : -1);
+        }
+        const QList<int> lastFound = found.last() < 0 ? QList<int>{} : found;
+        if (found.last() < 0)
+            QCOMPARE(view->cursorPosition(), qint64(-1));
+        else
+            QCOMPARE(starts, lastFound);
+        QCOMPARE(window->findChild<QLabel *>(QStringLiteral("hexFindStatus"))->text(), status);
+        if (found.last() >= 0) {
+            // The match is selected and in view.
+            const QByteArray needle = kind == 1 ? HexView::parseHexBytes(what) : HexView::textBytes(what);
+            QCOMPARE(view->selectedBytes(), needle);
+            QVERIFY(view->viewport()->rect().contains(view->byteRect(found.last())));
+        }
+    }
+
+    void findKeysLeaveTheWindowsF3AloneWithoutAText()
+    {
+        // F3 is the window's next damaged sector until there is something to find.
+        ImageBuilder image = uniformImage(1, 1, countingSector());
+        image.removeSector(0, 0, 9);
+        openOne(image);
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        hexView()->setFocus();
+        QTest::keyClick(hexView(), Qt::Key_F3);
+        QVERIFY(hexView()->firstVisibleLine() > 0);
+        QCOMPARE(hexView()->cursorPosition(), qint64(-1));
+    }
+
+    void copyAsHexAndAsText_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("rights"); // Shift+Right presses
+        QTest::addColumn<int>("downs");  // Shift+Down presses
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one byte") << 0x20 << 0 << 0 << "47" << "G";
+        QTest::newRow("a word") << 0x20 << 3 << 0 << "47 41 4d 45" << "GAME";
+        QTest::newRow("enter and pound") << 0x50 << 3 << 0 << "41 0d 42 60" << "A\nB\u00a3";
+        QTest::newRow("across a line") << 0x4e << 3 << 0 << "00 00 41 0d" << "..A\n";
+        QTest::newRow("down a line, across sectors") << 0xfe << 1 << 1 << QStringLiteral("fe 01").append(QString(" 00").repeated(16))
+                                                     << QString(".").repeated(18);
+    }
+
+    void copyAsHexAndAsText()
+    {
+        QFETCH(int, from);
+        QFETCH(int, rights);
+        QFETCH(int, downs);
+        QFETCH(QString, hex);
+        QFETCH(QString, text);
+        openSearchImage();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        HexView *view = hexView();
+        view->scrollToLine(from / 256 * HexView::linesPerSector + from % 256 / 16);
+        QSignalSpy chosen(view, &HexView::positionChosen);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->byteRect(from).center());
+        QCOMPARE(chosen.count(), 1);
+        QCOMPARE(chosen.first().first().toLongLong(), qint64(from));
+        for (int i = 0; i < rights; ++i)
+            QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        for (int i = 0; i < downs; ++i)
+            QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(view->selectionStart(), qint64(from));
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), hex);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::clipboard()->text(), text);
+    }
+
+    void dragSelectsAndPaintsTheSelection()
+    {
+        openSearchImage();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        HexView *view = hexView();
+        QWidget *area = view->viewport();
+        // From the hex digits of 0x22 to the character of 0x35.
+        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, view->byteRect(0x22).center());
+        QMouseEvent move(QEvent::MouseMove, view->byteRect(0x35, true).center(), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(area, &move);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, view->byteRect(0x35, true).center());
+        QCOMPARE(view->selectionStart(), qint64(0x22));
+        QCOMPARE(view->selectionLength(), qint64(0x14));
+
+        // Selected bytes lie on the highlight, the others on the sector's tint.
+        const QImage shot = area->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb highlight = view->palette().color(QPalette::Highlight).rgb();
+        for (qint64 byte : {0x22, 0x2f, 0x30, 0x35})
+            for (bool character : {false, true})
+                QCOMPARE(paperOf(shot, view->byteRect(byte, character)), highlight);
+        for (qint64 byte : {0x21, 0x36})
+            for (bool character : {false, true})
+                QVERIFY(paperOf(shot, view->byteRect(byte, character)) != highlight);
+    }
+
+    void showRangeHighlightsTheExtentAndScrollsToIt_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("length");
+        QTest::newRow("a sector's first lines") << 0x300 << 0x50;
+        QTest::newRow("inside a line") << 0x1234 << 5;
+        QTest::newRow("over a sector's end") << 0x7f8 << 20;
+    }
+
+    void showRangeHighlightsTheExtentAndScrollsToIt()
+    {
+        QFETCH(int, offset);
+        QFETCH(int, length);
+        openOne(uniformImage(2, 1, QByteArray(256, '\0')));
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        HexView *view = hexView();
+        view->showRange(offset, length);
+        QCOMPARE(view->firstVisibleLine(), offset / 256 * HexView::linesPerSector + offset % 256 / 16);
+        const QImage shot = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb inside = paperOf(shot, view->byteRect(offset));
+        // Blue over the sector's green tint.
+        QVERIFY(qBlue(inside) > qGreen(inside));
+        // Every byte on screen near the range's ends: inside on the range's
+        // tint, outside not.
+        int checked = 0;
+        for (qint64 byte : {offset - 2, offset - 1, offset, offset + 1, offset + length - 2, offset + length - 1,
+                            offset + length, offset + length + 1}) {
+            const QRect box = view->byteRect(byte);
+            if (!view->viewport()->rect().contains(box))
+                continue;
+            ++checked;
+            const bool inRange = byte >= offset && byte < offset + length;
+            QCOMPARE(paperOf(shot, box) == inside, inRange);
+        }
+        QVERIFY(checked >= 4);
+        view->clearRange();
+        QCOMPARE(view->rangeLength(), qint64(0));
+        const QImage cleared = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(paperOf(cleared, view->byteRect(offset)) != inside);
+    }
+
+    void wholeLineInViewAtTheFirstStartSize()
+    {
+        // A 255-track image has six-digit addresses, the widest lines.
+        window.reset(new MainWindow);
+        window->resize(1000, 700);
+        window->show();
+        window->openImages({writeImage(QStringLiteral("wide.dsk"), ImageBuilder(255, 2).dsk())});
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->width(), 1000);
+        HexView *view = hexView();
+        const qint64 last = view->byteCount() - 1;
+        view->setCursorPosition(last);
+        QVERIFY(view->viewport()->rect().contains(view->byteRect(last, true)));
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(view->width() >= view->minimumSizeHint().width());
     }
 };
 

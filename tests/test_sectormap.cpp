@@ -7,12 +7,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSet>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -61,6 +66,28 @@ ImageRow threeStates()
     row.sectors.setRead(16, SectorState::Suspect, 1, 1);
     row.sectors.setRead(32, SectorState::Missing, 0, 0);
     return row;
+}
+
+// Pixels of the missing sectors' red in box, and the box they fill.
+int redPixels(const QImage &image, const QRect &box, QRect *extent)
+{
+    int count = 0;
+    *extent = QRect();
+    const QRgb red = sectorLook(SectorState::Missing).colour.rgb();
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (image.valid(x, y) && image.pixel(x, y) == red) {
+                ++count;
+                *extent |= QRect(x, y, 1, 1);
+            }
+    return count;
+}
+
+// Where the map's scrolled cells show, in the map's coordinates.
+QRect gridArea(const SectorMapView *map)
+{
+    const QWidget *viewport = map->grid()->viewport();
+    return QRect(viewport->mapTo(map, QPoint(0, 0)), viewport->size());
 }
 
 QSet<QRgb> coloursIn(const QImage &image, const QRect &box)
@@ -157,6 +184,7 @@ private slots:
         QFETCH(QString, tip);
         Shown w(image("game.dsk", gameDisk()));
         w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
+        QCoreApplication::processEvents(); // the page's layout
         QCOMPARE(w.map->sectorCount(), 640);
         QCOMPARE(w.map->sectorToolTip(logical), tip);
 
@@ -300,8 +328,14 @@ private slots:
         QTest::qWait(20);
         const QRect cell = w.map->cellRect(logical);
         QVERIFY(w.map->rect().contains(cell));
+        QSignalSpy chosen(w.map, &SectorMapView::sectorChosen);
         QTest::mouseClick(w.map, Qt::LeftButton, Qt::NoModifier, cell.center());
+        QCOMPARE(chosen.count(), 1);
+        QCOMPARE(chosen.first().first().toInt(), logical);
         QCOMPARE(w.toolBox->currentIndex(), int(MainWindow::HexPage));
+        // The hex view marks the sector's bytes.
+        QCOMPARE(w.hex->rangeStart(), qint64(logical) * 256);
+        QCOMPARE(w.hex->rangeLength(), qint64(256));
         QCOMPARE(w.map->markedSector(), logical);
         QCOMPARE(w.window.currentHexSector(), logical);
         const int line = logical * HexView::linesPerSector;
@@ -423,6 +457,185 @@ private slots:
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(w.hex->firstVisibleLine(), line < 0 ? 7 : line);
         QCOMPARE(w.status(), status);
+    }
+
+    // The map by file: owners' colours, health on top, and cells one sees.
+    void byFileColoursEachOwner_data()
+    {
+        QTest::addColumn<int>("logical");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("catalog") << 70 << int(SectorOwnerKind::Catalog) << false;
+        QTest::newRow("first sector of GAME") << 80 << int(SectorOwnerKind::File) << false;
+        QTest::newRow("last sector of GAME") << 83 << int(SectorOwnerKind::File) << false;
+        QTest::newRow("missing sector of GAME") << 81 << int(SectorOwnerKind::File) << true;
+        QTest::newRow("free") << 300 << int(SectorOwnerKind::Free) << false;
+    }
+
+    void byFileColoursEachOwner()
+    {
+        QFETCH(int, logical);
+        QFETCH(int, kind);
+        QFETCH(bool, missing);
+        Shown w(image("byfile.dsk", gameDisk()));
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
+        QCoreApplication::processEvents();
+        auto *byFile = w.map->findChild<QCheckBox *>("sectorMapByFile");
+        QVERIFY(byFile && byFile->isVisible());
+        byFile->click();
+        QCOMPARE(w.map->colouring(), SectorMapView::Colouring::ByFile);
+        // Cells large enough for the owner's colour around a cross.
+        w.map->setCellSize(20);
+        w.map->ensureVisible(logical);
+        const QColor owner = ownerColour(SectorOwnerKind(kind), 0);
+        QCOMPARE(w.map->cellColour(logical).rgb(), owner.rgb());
+
+        // The owner's colour at the cell's top edge, away from a cross's
+        // arms; a missing sector's red cross through its centre.
+        const QImage page = w.map->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect cell = w.map->cellRect(logical).adjusted(0, 0, -1, -1);
+        QCOMPARE(page.pixel(cell.center().x(), cell.top() + 1), owner.rgb());
+        QRect extent;
+        const int red = redPixels(page, cell, &extent);
+        if (missing)
+            QVERIFY2(red >= cell.width() && extent.width() >= cell.width() / 2, qPrintable(QString::number(red)));
+        else
+            QCOMPARE(red, 0);
+        // The file's colour is no other owner's.
+        if (kind == int(SectorOwnerKind::File))
+            for (SectorOwnerKind other : {SectorOwnerKind::Catalog, SectorOwnerKind::Lost, SectorOwnerKind::Free})
+                QVERIFY(ownerColour(other) != owner);
+    }
+
+    void ownersGivenOverTheNames()
+    {
+        SectorMapView view;
+        view.setImage(threeStates(), QStringList());
+        view.setColouring(SectorMapView::Colouring::ByFile);
+        QVector<SectorMapView::Owner> owners(48);
+        owners[1] = {SectorOwnerKind::Lost, -1};
+        owners[2] = {SectorOwnerKind::File, 5};
+        owners[3] = {SectorOwnerKind::File, 6};
+        view.setOwners(owners);
+        QCOMPARE(view.cellColour(0).rgb(), ownerColour(SectorOwnerKind::Free).rgb());
+        QCOMPARE(view.cellColour(1).rgb(), ownerColour(SectorOwnerKind::Lost).rgb());
+        QCOMPARE(view.cellColour(2).rgb(), ownerColour(SectorOwnerKind::File, 5).rgb());
+        QVERIFY(view.cellColour(2) != view.cellColour(3));
+        view.setOwners({});
+        QCOMPARE(view.cellColour(2).rgb(), ownerColour(SectorOwnerKind::Free).rgb());
+        // Every file of a large disk differs from its neighbours in colour.
+        QSet<QRgb> colours;
+        for (int file = 0; file < 36; ++file)
+            colours << ownerColour(SectorOwnerKind::File, file).rgb();
+        QCOMPARE(colours.size(), 36);
+    }
+
+    void missingSectorOfALargeDiskIsSeen_data()
+    {
+        QTest::addColumn<int>("zoom"); // 0: fitted, as the page starts
+        QTest::addColumn<bool>("byFile");
+        QTest::newRow("default zoom") << 0 << false;
+        QTest::newRow("default zoom, by file") << 0 << true;
+        QTest::newRow("smallest zoom") << SectorMapView::smallestCell << false;
+        QTest::newRow("smallest zoom, by file") << SectorMapView::smallestCell << true;
+        QTest::newRow("largest zoom") << SectorMapView::largestCell << true;
+    }
+
+    void missingSectorOfALargeDiskIsSeen()
+    {
+        QFETCH(int, zoom);
+        QFETCH(bool, byFile);
+        ImageBuilder disk(255, 2);
+        const int logical = 200 * 32 + 16 + 9; // track 200, side 1
+        disk.removeLogicalSector(logical, false);
+        Shown w(image("large.dsk", disk.dsk()));
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.map->sectorCount(), 255 * 2 * 16);
+        QCOMPARE(w.map->state(logical), SectorState::Missing);
+        if (zoom > 0)
+            w.map->setCellSize(zoom);
+        w.map->setColouring(byFile ? SectorMapView::Colouring::ByFile : SectorMapView::Colouring::Health);
+        if (zoom == 0)
+            QVERIFY(w.map->cellSize() >= SectorMapView::fittedCell);
+        w.map->ensureVisible(logical);
+        const QRect cell = w.map->cellRect(logical);
+        QVERIFY(gridArea(w.map).contains(cell));
+
+        // At least 8 x 8 pixels of red, whatever the zoom.
+        const QImage page = w.map->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QRect extent;
+        const int red = redPixels(page, cell.adjusted(-4, -4, 4, 4), &extent);
+        QVERIFY2(extent.width() >= 6 && extent.height() >= 6 && red >= 20,
+                 qPrintable(QString("%1 red pixels in %2 x %3").arg(red).arg(extent.width()).arg(extent.height())));
+
+        // The legend stays in view below the grid, and the page itself
+        // never scrolls: the grid does.
+        QWidget *legend = w.map->legend();
+        QVERIFY(legend->isVisible());
+        const QRect shown = QRect(legend->mapTo(&w.window, QPoint(0, 0)), legend->size());
+        QVERIFY(w.window.centralWidget()->geometry().contains(shown));
+        QVERIFY(legend->geometry().top() >= w.map->grid()->geometry().bottom());
+        auto *page_ = w.window.findChild<QScrollArea *>("sectorMapScroll");
+        QVERIFY(!page_->verticalScrollBar()->isVisible());
+        QVERIFY(!page_->horizontalScrollBar()->isVisible());
+    }
+
+    void zoomAndFit()
+    {
+        Shown w(image("zoom.dsk", ImageBuilder(255, 2).dsk()));
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
+        QCoreApplication::processEvents();
+        auto *slider = w.map->findChild<QSlider *>("sectorMapZoom");
+        auto *fit = w.map->findChild<QToolButton *>("sectorMapFit");
+        QVERIFY(fit->isChecked());
+        QCOMPARE(slider->value(), w.map->cellSize());
+        slider->setValue(20);
+        QVERIFY(!fit->isChecked());
+        QCOMPARE(w.map->cellSize(), 20);
+        QCOMPARE(w.map->cellRect(32).left() - w.map->cellRect(0).left(), 20);
+        // Too wide for the page: the grid scrolls to show a sector.
+        QVERIFY(w.map->grid()->horizontalScrollBar()->maximum() > 0);
+        w.map->ensureVisible(254 * 32);
+        QVERIFY(gridArea(w.map).contains(w.map->cellRect(254 * 32)));
+        QCOMPARE(w.map->sectorAt(w.map->cellRect(254 * 32).center()), 254 * 32);
+        fit->click();
+        QCOMPARE(w.map->cellSize(), SectorMapView::fittedCell);
+    }
+
+    void rowLabelsAreSectorIds_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("label");
+        // The skewed order of every track beyond the first ones.
+        QTest::newRow("first") << 0 << "0";
+        QTest::newRow("second") << 1 << "7";
+        QTest::newRow("fourth") << 3 << "5";
+    }
+
+    void rowLabelsAreSectorIds()
+    {
+        QFETCH(int, position);
+        QFETCH(QString, label);
+        SectorMapView view;
+        view.setImage(threeStates(), QStringList());
+        QCOMPARE(view.rowLabel(0, position), label);
+    }
+
+    void aFilesSectorsAreOutlined()
+    {
+        SectorMapView view;
+        view.setImage(threeStates(), QStringList());
+        view.resize(400, 400);
+        view.setMarkedSectors({1, 2});
+        QCOMPARE(view.markedSectors(), QVector<int>({1, 2}));
+        const QImage picture = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb highlight = view.palette().color(QPalette::Highlight).rgb();
+        for (int logical : {1, 2, 3}) {
+            const QRect cell = view.cellRect(logical);
+            const bool outlined = picture.pixel(cell.center().x(), cell.top() + 1) == highlight;
+            QCOMPARE(outlined, logical != 3);
+        }
     }
 };
 

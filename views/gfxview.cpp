@@ -1,9 +1,15 @@
 #include "gfxview.h"
 
 #include <QFontMetricsF>
+#include <QGraphicsScene>
+#include <QHBoxLayout>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionGraphicsItem>
+#include <QToolTip>
 
 namespace {
 constexpr int bytesPerRow = 16;  // 128 pixels, 1 bit each
@@ -108,4 +114,108 @@ void GfxLabelsItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *opt
         const QPointF at = labelPosition(j) + QPointF(textMargin, textMargin + metrics.ascent());
         painter->drawText(at, labelText(j));
     }
+}
+
+GfxView::GfxView(QWidget *parent)
+    : QGraphicsView(parent)
+{
+    bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("gfxGoToBar"));
+    bar->hide(); // until the window places it
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *label = new QLabel(tr("Go &to"), bar);
+    field = new QLineEdit(bar);
+    field->setObjectName(QStringLiteral("gfxGoTo"));
+    field->setPlaceholderText(tr("offset"));
+    field->setToolTip(tr("A byte offset in hex, as the labels show it; Enter goes there"));
+    field->setClearButtonEnabled(true);
+    field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0x0000000")) * 2);
+    label->setBuddy(field);
+    layout->addWidget(label);
+    layout->addWidget(field);
+    connect(field, &QLineEdit::returnPressed, this, [this] { goTo(field->text()); });
+}
+
+GfxView::~GfxView()
+{
+    setScene(nullptr);
+    delete scene;
+}
+
+void GfxView::draw(const QByteArray &data, int shift, bool keep, const QFont &labelFont)
+{
+    auto *item = new GfxPictureItem(gfxCells(data, shift));
+    shiftNow = shift;
+    dataSize = data.size();
+    // A picture-only redraw before any scene exists draws the whole scene.
+    if (keep && scene) {
+        const int scroll = verticalScrollBar()->value();
+        delete picture;
+        scene->addItem(item);
+        picture = item;
+        verticalScrollBar()->setValue(scroll);
+        return;
+    }
+    auto *old = scene;
+    scene = new QGraphicsScene(this);
+    scene->addItem(item);
+    picture = item;
+    scene->addItem(new GfxLabelsItem(item->pixelRows() / 8, labelFont));
+    setScene(scene);
+    delete old;
+    show();
+    scrollToFollowed();
+}
+
+void GfxView::showOffset(qint64 offset)
+{
+    followed = qMax<qint64>(0, offset);
+    scrollToFollowed();
+}
+
+void GfxView::scrollToFollowed()
+{
+    if (!scene)
+        return;
+    const qint64 row = qMax<qint64>(0, followed - shiftNow) / blockBytes;
+    if (row == 0) {
+        verticalScrollBar()->setValue(0);
+        return;
+    }
+    // The row's top in the scene, brought to the viewport's top.
+    const int y = mapFromScene(QPointF(0, qreal(row) * cellRowHeight)).y();
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + y);
+}
+
+qint64 GfxView::offsetAtTop() const
+{
+    if (!scene)
+        return 0;
+    const qreal top = mapToScene(QPoint(0, 0)).y();
+    return shiftNow + qint64(qMax<qreal>(0, top + cellRowHeight / 2) / cellRowHeight) * blockBytes;
+}
+
+bool GfxView::goTo(const QString &typed)
+{
+    QString text = typed.trimmed();
+    for (const QString &prefix : {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("#")}) {
+        if (text.startsWith(prefix)) {
+            text = text.mid(prefix.size());
+            break;
+        }
+    }
+    bool ok = false;
+    const qint64 offset = text.toLongLong(&ok, 16);
+    QString why;
+    if (!ok || offset < 0)
+        why = tr("Not an offset in hex: %1").arg(typed);
+    else if (offset >= dataSize)
+        why = tr("The image has no offset %1").arg(offset, 4, 16, QLatin1Char('0'));
+    if (!why.isEmpty()) {
+        QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), why, field);
+        return false;
+    }
+    showOffset(offset);
+    return true;
 }

@@ -83,3 +83,53 @@ const VerdictLook &verdictLook(Verdict verdict)
     }
     return unverified;
 }
+
+QColor ownerColour(SectorOwnerKind kind, int file)
+{
+    switch (kind) {
+    case SectorOwnerKind::Free:
+        return QColor(232, 232, 232);
+    case SectorOwnerKind::Catalog:
+        return QColor(64, 64, 64);
+    case SectorOwnerKind::Lost:
+        return QColor(140, 90, 40);
+    case SectorOwnerKind::File:
+        break;
+    }
+    // Hues far from red, taken in an order that keeps neighbours apart.
+    static const int hues[] = {210, 50, 130, 280, 180, 30, 310, 95, 240, 160, 65, 265};
+    constexpr int hueCount = int(sizeof hues / sizeof hues[0]);
+    const int index = qMax(0, file);
+    const int round = index / hueCount % 3;
+    static const int saturations[] = {170, 90, 255};
+    static const int values[] = {235, 255, 170};
+    return QColor::fromHsv(hues[index % hueCount], saturations[round], values[round]).toRgb();
+}
+
+void paintOwnedSector(QPainter &painter, const QRect &box, const QColor &owner, SectorState state)
+{
+    const int size = qMin(box.width(), box.height());
+    const bool missing = state == SectorState::Missing;
+    if (missing && size < 12) {
+        paintSector(painter, box, state); // red with its cross: seen before its owner
+        return;
+    }
+    painter.fillRect(box, owner);
+    const QColor contrast = owner.lightness() > 140 ? QColor(0, 0, 0) : QColor(255, 255, 255);
+    if (state == SectorState::Suspect) {
+        painter.fillRect(box, QBrush(contrast, Qt::BDiagPattern));
+    } else if (missing) {
+        const qreal width = qMax(2.0, size / 5.0);
+        const int inset = qMax(1, size / 8);
+        const QRectF cross = QRectF(box).adjusted(inset + 0.5, inset + 0.5, -inset - 0.5, -inset - 0.5);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        for (const QPen &pen : {QPen(QColor(255, 255, 255), width + 2, Qt::SolidLine, Qt::FlatCap),
+                                QPen(sectorLook(SectorState::Missing).colour, width, Qt::SolidLine, Qt::FlatCap)}) {
+            painter.setPen(pen);
+            painter.drawLine(cross.topLeft(), cross.bottomRight());
+            painter.drawLine(cross.topRight(), cross.bottomLeft());
+        }
+        painter.restore();
+    }
+}

@@ -51,3 +51,18 @@ struct VerdictLook
 };
 
 const VerdictLook &verdictLook(Verdict verdict);
+
+// Who owns a sector, as the sector map by file colours it.
+enum class SectorOwnerKind { Free, Catalog, File, Lost };
+
+// The colour of a sector's owner on the sector map by file: one for the
+// catalog, one for lost data, a pale one for free sectors and one per file,
+// files told apart by hue and, beyond a dozen, by lightness too. No file
+// takes the red of missing sectors.
+QColor ownerColour(SectorOwnerKind kind, int file = -1);
+
+// A sector of state on the colour of its owner: the owner's colour, then the
+// state's pattern in black or white, whichever stands out on it. A missing
+// sector gets a red cross with a light halo, seen on every owner colour;
+// in a small cell it looks as it does by health, red with its cross.
+void paintOwnedSector(QPainter &painter, const QRect &box, const QColor &owner, SectorState state);

@@ -1,28 +1,142 @@
 #include "sectormapview.h"
 
-#include "disk/formatdetect.h"
 #include "disk/geometry.h"
 #include "logrender.h"
-#include "palette.h"
 
+#include <QAbstractScrollArea>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHash>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSlider>
 #include <QTextDocument>
+#include <QToolButton>
 #include <QToolTip>
+#include <QVBoxLayout>
 
 namespace {
 constexpr int spacing = 6;
-constexpr int smallestCell = 6;
-constexpr int largestCell = 40;
 constexpr int perSide = geometry::sectorsPerSide;
 } // namespace
+
+// The cells, scrolled; their labels stay at the viewport's top and left.
+class SectorGrid : public QAbstractScrollArea
+{
+public:
+    explicit SectorGrid(SectorMapView *view)
+        : QAbstractScrollArea(view)
+        , view(view)
+    {
+        setFrameShape(QFrame::NoFrame);
+        viewport()->setObjectName(QStringLiteral("sectorGrid"));
+    }
+
+    void updateRanges(const QSize &content)
+    {
+        const QSize page = viewport()->size();
+        horizontalScrollBar()->setRange(0, qMax(0, content.width() - page.width()));
+        horizontalScrollBar()->setPageStep(page.width());
+        verticalScrollBar()->setRange(0, qMax(0, content.height() - page.height()));
+        verticalScrollBar()->setPageStep(page.height());
+        viewport()->update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(viewport());
+        view->paintGrid(painter, event->rect());
+    }
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QAbstractScrollArea::resizeEvent(event);
+        view->updateGrid();
+    }
+    void scrollContentsBy(int, int) override { viewport()->update(); }
+
+private:
+    SectorMapView *view;
+};
+
+class SectorLegend : public QWidget
+{
+public:
+    explicit SectorLegend(SectorMapView *view)
+        : QWidget(view)
+        , view(view)
+    {
+        setObjectName(QStringLiteral("sectorMapLegend"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        view->paintLegend(painter, rect().adjusted(spacing, 0, -spacing, 0));
+    }
+
+private:
+    SectorMapView *view;
+};
+
+struct SectorMapView::LegendEntry
+{
+    QColor colour;      // an owner's colour, or invalid for a state's look
+    SectorState state;
+    QString text;
+};
 
 SectorMapView::SectorMapView(QWidget *parent)
     : QWidget(parent)
 {
-    setMouseTracking(false);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    byFile = new QCheckBox(tr("By &file"), this);
+    byFile->setObjectName(QStringLiteral("sectorMapByFile"));
+    byFile->setToolTip(tr("Colour the sectors by the file they belong to, their health drawn on top"));
+    zoomSlider = new QSlider(Qt::Horizontal, this);
+    zoomSlider->setObjectName(QStringLiteral("sectorMapZoom"));
+    zoomSlider->setRange(smallestCell, largestCell);
+    zoomSlider->setToolTip(tr("The size of a sector's cell"));
+    zoomSlider->setMaximumWidth(200);
+    auto *zoomLabel = new QLabel(tr("&Zoom"), this);
+    zoomLabel->setBuddy(zoomSlider);
+    fitButton = new QToolButton(this);
+    fitButton->setObjectName(QStringLiteral("sectorMapFit"));
+    fitButton->setText(tr("Fit"));
+    fitButton->setCheckable(true);
+    fitButton->setChecked(true);
+    fitButton->setToolTip(tr("Fit the grid to the page, keeping cells large enough to see"));
+
+    auto *bar = new QHBoxLayout;
+    bar->setContentsMargins(spacing, spacing, spacing, 0);
+    bar->addWidget(byFile);
+    bar->addSpacing(3 * spacing);
+    bar->addWidget(zoomLabel);
+    bar->addWidget(zoomSlider, 1);
+    bar->addWidget(fitButton);
+    bar->addStretch(1);
+
+    gridArea = new SectorGrid(this);
+    legendArea = new SectorLegend(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, spacing);
+    layout->setSpacing(spacing);
+    layout->addLayout(bar);
+    layout->addWidget(gridArea, 1);
+    layout->addWidget(legendArea);
+
+    connect(byFile, &QCheckBox::toggled, this,
+            [this](bool on) { setColouring(on ? Colouring::ByFile : Colouring::Health); });
+    connect(zoomSlider, &QSlider::valueChanged, this, [this](int value) {
+        if (!fitted() || value != cellSize())
+            setCellSize(value);
+    });
+    connect(fitButton, &QToolButton::toggled, this, &SectorMapView::setFitted);
+    updateGrid();
 }
 
 void SectorMapView::setImage(const ImageRow &row, const QStringList &owners)
@@ -32,9 +146,31 @@ void SectorMapView::setImage(const ImageRow &row, const QStringList &owners)
     for (int i = 0; i < row.sectorCount(); ++i)
         states[i] = char(row.state(i));
     this->owners = owners;
+    // Owners by their names until told better.
+    owned.clear();
+    QHash<QString, int> files;
+    for (const QString &name : owners) {
+        Owner owner;
+        if (name == QLatin1String("catalog")) {
+            owner.kind = Owner::Kind::Catalog;
+        } else if (!name.isEmpty()) {
+            owner.kind = Owner::Kind::File;
+            owner.file = files.value(name, files.size());
+            files.insert(name, owner.file);
+        }
+        owned.append(owner);
+    }
     marked = -1;
+    markedFile.clear();
+    updateGrid();
     updateGeometry();
+}
+
+void SectorMapView::setOwners(const QVector<Owner> &perLogicalSector)
+{
+    owned = perLogicalSector;
     update();
+    gridArea->viewport()->update();
 }
 
 void SectorMapView::clear()
@@ -47,10 +183,69 @@ SectorState SectorMapView::state(int logical) const
     return logical >= 0 && logical < states.size() ? SectorState(states.at(logical)) : SectorState::Missing;
 }
 
+SectorMapView::Owner SectorMapView::owner(int logical) const
+{
+    return logical >= 0 && logical < owned.size() ? owned.at(logical) : Owner();
+}
+
+QColor SectorMapView::cellColour(int logical) const
+{
+    if (mode == Colouring::Health)
+        return sectorLook(state(logical)).colour;
+    const Owner o = owner(logical);
+    return ownerColour(o.kind, o.file);
+}
+
+void SectorMapView::setColouring(Colouring colouring)
+{
+    mode = colouring;
+    byFile->setChecked(colouring == Colouring::ByFile);
+    gridArea->viewport()->update();
+    legendArea->update();
+    updateGrid();
+}
+
 void SectorMapView::setMarkedSector(int logical)
 {
     marked = logical >= 0 && logical < sectorCount() ? logical : -1;
-    update();
+    if (marked >= 0)
+        ensureVisible(marked);
+    gridArea->viewport()->update();
+}
+
+void SectorMapView::setMarkedSectors(const QVector<int> &logicalSectors)
+{
+    markedFile = logicalSectors;
+    if (!markedFile.isEmpty())
+        ensureVisible(markedFile.first());
+    gridArea->viewport()->update();
+}
+
+int SectorMapView::cellSize() const
+{
+    return gridLayout().cell;
+}
+
+void SectorMapView::setCellSize(int pixels)
+{
+    zoom = qBound(smallestCell, pixels, largestCell);
+    fitButton->setChecked(false);
+    updateGrid();
+}
+
+bool SectorMapView::fitted() const
+{
+    return zoom == 0;
+}
+
+void SectorMapView::setFitted(bool on)
+{
+    if (on)
+        zoom = 0;
+    else if (zoom == 0)
+        zoom = cellSize();
+    fitButton->setChecked(on);
+    updateGrid();
 }
 
 int SectorMapView::walkedSides() const
@@ -58,67 +253,106 @@ int SectorMapView::walkedSides() const
     return qMax(1, geometry::sidesWalked(image.tracks, image.sides));
 }
 
-SectorMapView::Layout SectorMapView::layout() const
+SectorMapView::Layout SectorMapView::gridLayout() const
 {
     Layout l;
     const QFontMetrics metrics = fontMetrics();
     const int walked = walkedSides();
     const int tracks = qMax(1, image.tracks);
-    const int left = spacing + metrics.horizontalAdvance(tr("Side %1").arg(walked - 1)) + spacing;
-    const int top = spacing + metrics.height() + 2;
-    const int legendHeight = metrics.height() + spacing;
+    l.labelsLeft = spacing + metrics.horizontalAdvance(tr("Side %1").arg(walked - 1)) + spacing
+        + metrics.horizontalAdvance(QStringLiteral("88")) + spacing;
+    l.labelsTop = metrics.height() + 4;
     l.sideGap = qMax(4, metrics.height() / 2);
     const int gaps = (walked - 1) * l.sideGap;
-    const int width = this->width() - left - spacing;
-    const int height = this->height() - top - gaps - spacing - legendHeight - spacing;
-    l.cellWidth = qBound(smallestCell, width / tracks, largestCell);
-    l.cellHeight = qBound(smallestCell, height / (walked * perSide), largestCell);
-    l.grid = QRect(left, top, l.cellWidth * tracks, l.cellHeight * walked * perSide + gaps);
-    l.legend = QRect(left, l.grid.bottom() + 1 + spacing, qMax(l.grid.width(), this->width() - left - spacing),
-                     legendHeight);
+    if (zoom > 0) {
+        l.cell = zoom;
+    } else {
+        const QSize page = gridArea->viewport()->size();
+        const int across = (page.width() - l.labelsLeft - spacing) / tracks;
+        const int down = (page.height() - l.labelsTop - gaps - spacing) / (walked * perSide);
+        l.cell = qBound(fittedCell, qMin(across, down), largestCell);
+    }
+    l.content = QSize(l.labelsLeft + tracks * l.cell + spacing, l.labelsTop + walked * perSide * l.cell + gaps + spacing);
     return l;
+}
+
+QPoint SectorMapView::scroll() const
+{
+    return QPoint(gridArea->horizontalScrollBar()->value(), gridArea->verticalScrollBar()->value());
+}
+
+void SectorMapView::updateGrid()
+{
+    if (!gridArea)
+        return;
+    const Layout l = gridLayout();
+    static_cast<SectorGrid *>(gridArea)->updateRanges(l.content);
+    const QSignalBlocker block(zoomSlider);
+    zoomSlider->setValue(l.cell);
+    legendArea->setFixedHeight(legendHeight(width() - 2 * spacing));
+    legendArea->update();
+}
+
+QRect SectorMapView::cellInViewport(const Layout &l, int logical) const
+{
+    const SectorPlace place = sectorPlace(logical, image.tracks, image.sides, image.format);
+    const QPoint at = QPoint(l.labelsLeft + place.track * l.cell,
+                             l.labelsTop + place.side * (perSide * l.cell + l.sideGap) + place.position * l.cell)
+        - scroll();
+    return QRect(at, QSize(l.cell, l.cell));
 }
 
 QRect SectorMapView::cellRect(int logical) const
 {
     if (logical < 0 || logical >= sectorCount())
         return QRect();
-    const Layout l = layout();
-    const SectorPlace place = sectorPlace(logical, image.tracks, image.sides, image.format);
-    return QRect(l.grid.left() + place.track * l.cellWidth,
-                 l.grid.top() + place.side * (perSide * l.cellHeight + l.sideGap) + place.position * l.cellHeight,
-                 l.cellWidth, l.cellHeight);
+    const QRect cell = cellInViewport(gridLayout(), logical);
+    return cell.translated(gridArea->viewport()->mapTo(this, QPoint(0, 0)));
 }
 
 int SectorMapView::sectorAt(const QPoint &pos) const
 {
     if (sectorCount() == 0)
         return -1;
-    const Layout l = layout();
-    if (!l.grid.contains(pos))
+    const Layout l = gridLayout();
+    const QWidget *viewport = gridArea->viewport();
+    const QPoint inViewport = viewport->mapFrom(this, pos);
+    if (!viewport->rect().contains(inViewport) || inViewport.x() < l.labelsLeft || inViewport.y() < l.labelsTop)
         return -1;
-    const int track = (pos.x() - l.grid.left()) / l.cellWidth;
-    const int band = perSide * l.cellHeight + l.sideGap;
-    const int side = (pos.y() - l.grid.top()) / band;
-    const int within = (pos.y() - l.grid.top()) % band;
-    if (within >= perSide * l.cellHeight)
-        return -1; // between the sides
-    const int logical = (track * walkedSides() + side) * perSide + within / l.cellHeight;
+    const QPoint at = inViewport + scroll() - QPoint(l.labelsLeft, l.labelsTop);
+    const int track = at.x() / l.cell;
+    const int band = perSide * l.cell + l.sideGap;
+    const int side = at.y() / band;
+    const int within = at.y() % band;
+    if (track >= qMax(1, image.tracks) || side >= walkedSides() || within >= perSide * l.cell)
+        return -1; // beside the grid or between the sides
+    const int logical = (track * walkedSides() + side) * perSide + within / l.cell;
     return logical < sectorCount() ? logical : -1;
+}
+
+void SectorMapView::ensureVisible(int logical)
+{
+    if (logical < 0 || logical >= sectorCount())
+        return;
+    const Layout l = gridLayout();
+    const QRect cell = cellInViewport(l, logical).translated(scroll());
+    const QSize page = gridArea->viewport()->size();
+    QScrollBar *across = gridArea->horizontalScrollBar();
+    QScrollBar *down = gridArea->verticalScrollBar();
+    if (cell.left() - l.labelsLeft < across->value() || cell.right() >= across->value() + page.width())
+        across->setValue(cell.left() - l.labelsLeft - (page.width() - l.labelsLeft - l.cell) / 2);
+    if (cell.top() - l.labelsTop < down->value() || cell.bottom() >= down->value() + page.height())
+        down->setValue(cell.top() - l.labelsTop - (page.height() - l.labelsTop - l.cell) / 2);
 }
 
 QString SectorMapView::stateName(SectorState state) const
 {
-    switch (state) {
-    case SectorState::Good:
+    if (state == SectorState::Good)
         return tr("good");
-    case SectorState::Suspect:
+    if (state == SectorState::Suspect)
         return tr("suspect");
-    case SectorState::Repaired:
+    if (state == SectorState::Repaired)
         return tr("repaired");
-    case SectorState::Missing:
-        break;
-    }
     return tr("missing");
 }
 
@@ -136,20 +370,26 @@ QString SectorMapView::sectorToolTip(int logical) const
         + (owner.isEmpty() ? tr("In no file") : tr("File: %1").arg(escapedControls(owner)));
 }
 
+QString SectorMapView::rowLabel(int side, int position) const
+{
+    // The ids of the last track: only the first tracks of an A.2 disk keep
+    // their sectors in plain order.
+    const int lastTrack = qMax(0, image.tracks - 1);
+    const int logical = (lastTrack * walkedSides() + side) * perSide + position;
+    return QString::number(sectorPlace(logical, image.tracks, image.sides, image.format).sectorId);
+}
+
 QSize SectorMapView::minimumSizeHint() const
 {
+    // Small: the grid scrolls, so the page around it never has to.
     const QFontMetrics metrics = fontMetrics();
-    const int walked = walkedSides();
-    const int left = 2 * spacing + metrics.horizontalAdvance(tr("Side %1").arg(walked - 1));
-    const int height = 3 * spacing + 2 * metrics.height() + 2 + walked * perSide * smallestCell
-        + (walked - 1) * qMax(4, metrics.height() / 2) + spacing;
-    return QSize(left + qMax(1, image.tracks) * smallestCell + spacing, height);
+    return QSize(20 * metrics.averageCharWidth(), 8 * metrics.height());
 }
 
 QSize SectorMapView::sizeHint() const
 {
-    const QSize least = minimumSizeHint();
-    return QSize(least.width() + qMax(1, image.tracks) * 6, least.height() + walkedSides() * perSide * 8);
+    const QSize content = gridLayout().content;
+    return QSize(qMin(content.width(), 900), content.height() + 4 * fontMetrics().height());
 }
 
 bool SectorMapView::event(QEvent *event)
@@ -178,84 +418,192 @@ void SectorMapView::mousePressEvent(QMouseEvent *event)
         return;
     }
     setMarkedSector(logical);
-    emit sectorClicked(logical);
+    emit sectorChosen(logical);
 }
 
-void SectorMapView::paintCell(QPainter &painter, const QRect &cell, SectorState state) const
+void SectorMapView::resizeEvent(QResizeEvent *event)
 {
-    // A one-pixel gap keeps neighbouring cells of one state apart.
+    QWidget::resizeEvent(event);
+    updateGrid();
+}
+
+void SectorMapView::paintCell(QPainter &painter, const QRect &cell, int logical) const
+{
+    // A one-pixel gap keeps neighbouring cells of one colour apart.
     const QRect box = cell.width() > 4 && cell.height() > 4 ? cell.adjusted(0, 0, -1, -1) : cell;
-    paintSector(painter, box, state);
+    if (mode == Colouring::Health)
+        paintSector(painter, box, state(logical));
+    else
+        paintOwnedSector(painter, box, cellColour(logical), state(logical));
+}
+
+QVector<SectorMapView::LegendEntry> SectorMapView::legendEntries() const
+{
+    auto count = [this](SectorState state) { return states.count(char(state)); };
+    QVector<LegendEntry> entries;
+    if (mode == Colouring::Health) {
+        entries.append({QColor(), SectorState::Good, tr("Good: %1").arg(count(SectorState::Good))});
+    } else {
+        int catalog = 0, files = 0, lost = 0, free = 0;
+        for (int logical = 0; logical < sectorCount(); ++logical) {
+            switch (owner(logical).kind) {
+            case Owner::Kind::Catalog:
+                ++catalog;
+                break;
+            case Owner::Kind::File:
+                ++files;
+                break;
+            case Owner::Kind::Lost:
+                ++lost;
+                break;
+            case Owner::Kind::Free:
+                ++free;
+                break;
+            }
+        }
+        entries.append({ownerColour(Owner::Kind::Catalog), SectorState::Good, tr("Catalog: %1").arg(catalog)});
+        entries.append({ownerColour(Owner::Kind::File, 0), SectorState::Good, tr("Files: %1").arg(files)});
+        entries.append({ownerColour(Owner::Kind::Lost), SectorState::Good, tr("Lost: %1").arg(lost)});
+        entries.append({ownerColour(Owner::Kind::Free), SectorState::Good, tr("Free: %1").arg(free)});
+    }
+    // Only flux images have repaired sectors.
+    if (count(SectorState::Repaired) > 0)
+        entries.append({QColor(), SectorState::Repaired, tr("Repaired: %1").arg(count(SectorState::Repaired))});
+    entries.append({QColor(), SectorState::Suspect, tr("Suspect: %1").arg(count(SectorState::Suspect))});
+    entries.append({QColor(), SectorState::Missing, tr("Missing: %1").arg(count(SectorState::Missing))});
+    return entries;
+}
+
+int SectorMapView::legendHeight(int width) const
+{
+    // The entries flow into as many lines as the width needs.
+    const QFontMetrics metrics = fontMetrics();
+    const int swatch = metrics.height();
+    int lines = 1;
+    int x = 0;
+    for (const LegendEntry &entry : legendEntries()) {
+        const int wide = swatch + spacing + metrics.horizontalAdvance(entry.text) + 3 * spacing;
+        if (x > 0 && x + wide > width) {
+            ++lines;
+            x = 0;
+        }
+        x += wide;
+    }
+    return lines * (swatch + spacing);
 }
 
 void SectorMapView::paintLegend(QPainter &painter, const QRect &area) const
 {
+    if (sectorCount() == 0)
+        return;
     const QFontMetrics metrics = fontMetrics();
     const int swatch = metrics.height();
-    int x = area.left();
-    const struct
-    {
-        SectorState state;
-        QString label;
-    } entries[] = {
-        {SectorState::Good, tr("Good")},
-        {SectorState::Repaired, tr("Repaired")},
-        {SectorState::Suspect, tr("Suspect")},
-        {SectorState::Missing, tr("Missing")},
-    };
-    for (const auto &entry : entries) {
-        const int count = states.count(char(entry.state));
-        if (entry.state == SectorState::Repaired && count == 0)
-            continue; // only flux images have repaired sectors
-        const QString text = tr("%1: %2").arg(entry.label).arg(count);
-        paintCell(painter, QRect(x, area.top(), swatch + 1, swatch + 1), entry.state);
-        x += swatch + spacing;
-        painter.drawText(QRect(x, area.top(), metrics.horizontalAdvance(text) + 1, swatch + 1),
-                         Qt::AlignLeft | Qt::AlignVCenter, text);
-        x += metrics.horizontalAdvance(text) + 3 * spacing;
+    QPoint at = area.topLeft();
+    for (const LegendEntry &entry : legendEntries()) {
+        const int wide = swatch + spacing + metrics.horizontalAdvance(entry.text) + 3 * spacing;
+        if (at.x() > area.left() && at.x() + wide > area.right()) {
+            at = QPoint(area.left(), at.y() + swatch + spacing);
+        }
+        const QRect box(at, QSize(swatch, swatch));
+        if (entry.colour.isValid())
+            paintOwnedSector(painter, box, entry.colour, entry.state);
+        else if (mode == Colouring::ByFile)
+            paintOwnedSector(painter, box, ownerColour(Owner::Kind::Free), entry.state);
+        else
+            paintSector(painter, box, entry.state);
+        painter.drawText(QRect(at.x() + swatch + spacing, at.y(), metrics.horizontalAdvance(entry.text) + 1, swatch),
+                         Qt::AlignLeft | Qt::AlignVCenter, entry.text);
+        at.rx() += wide;
     }
 }
 
-void SectorMapView::paintEvent(QPaintEvent *)
+void SectorMapView::paintGrid(QPainter &painter, const QRect &exposed) const
 {
-    QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
+    const QRect page = gridArea->viewport()->rect();
     if (sectorCount() == 0) {
-        painter.drawText(rect(), Qt::AlignCenter, tr("Select an image to see its sectors."));
+        painter.drawText(page, Qt::AlignCenter, tr("Select an image to see its sectors."));
         return;
     }
-    const Layout l = layout();
+    const Layout l = gridLayout();
     const QFontMetrics metrics = fontMetrics();
+    const QPoint offset = scroll();
+    const QRect cells = QRect(l.labelsLeft, l.labelsTop, page.width(), page.height()).intersected(page);
 
-    // Track numbers, as many as fit.
+    painter.save();
+    painter.setClipRect(cells.intersected(exposed));
+    const int band = perSide * l.cell + l.sideGap;
+    const int firstTrack = qMax(0, (offset.x() + exposed.left() - l.labelsLeft) / l.cell);
+    const int lastTrack = qMin(image.tracks - 1, (offset.x() + exposed.right() - l.labelsLeft) / l.cell);
+    QVector<int> smallMissing;
+    for (int track = firstTrack; track <= lastTrack; ++track) {
+        for (int side = 0; side < walkedSides(); ++side) {
+            for (int position = 0; position < perSide; ++position) {
+                const int logical = (track * walkedSides() + side) * perSide + position;
+                if (logical >= sectorCount())
+                    break;
+                paintCell(painter, cellInViewport(l, logical), logical);
+                if (state(logical) == SectorState::Missing && l.cell < fittedCell)
+                    smallMissing.append(logical);
+            }
+        }
+    }
+    // A missing sector in a small cell grows beyond it, over its neighbours.
+    const int grow = (fittedCell - l.cell + 1) / 2;
+    for (int logical : smallMissing) {
+        const QRect box = cellInViewport(l, logical).adjusted(-grow, -grow, grow, grow);
+        painter.fillRect(box, QColor(255, 255, 255));
+        painter.fillRect(box.adjusted(1, 1, -1, -1), sectorLook(SectorState::Missing).colour);
+    }
+    painter.setBrush(Qt::NoBrush);
+    if (!markedFile.isEmpty()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        for (int logical : markedFile)
+            if (logical >= 0 && logical < sectorCount())
+                painter.drawRect(cellInViewport(l, logical).adjusted(1, 1, -1, -1));
+    }
+    if (marked >= 0) {
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 2));
+        painter.drawRect(cellInViewport(l, marked).adjusted(0, 0, -1, -1));
+    }
+    painter.restore();
+
+    // The labels stay in view: track numbers along the top, side names and
+    // sector ids down the left.
+    const QColor paper = palette().color(QPalette::Window);
+    painter.fillRect(QRect(0, 0, page.width(), l.labelsTop), paper);
+    painter.fillRect(QRect(0, 0, l.labelsLeft, page.height()), paper);
+    painter.setPen(palette().color(QPalette::WindowText));
     const int labelWidth = metrics.horizontalAdvance(QStringLiteral("888")) + 2;
     int step = 1;
     for (int candidate : {1, 2, 5, 10, 20, 50}) {
         step = candidate;
-        if (candidate * l.cellWidth >= labelWidth)
+        if (candidate * l.cell >= labelWidth)
             break;
     }
-    for (int track = 0; track < image.tracks; track += step) {
-        const QRect label(l.grid.left() + track * l.cellWidth - labelWidth / 2 + l.cellWidth / 2, spacing,
-                          labelWidth, metrics.height());
-        painter.drawText(label, Qt::AlignCenter, QString::number(track));
+    painter.save();
+    painter.setClipRect(QRect(l.labelsLeft, 0, page.width(), l.labelsTop));
+    for (int track = firstTrack / step * step; track <= lastTrack; track += step) {
+        const int x = l.labelsLeft + track * l.cell - offset.x();
+        painter.drawText(QRect(x + l.cell / 2 - labelWidth / 2, 0, labelWidth, l.labelsTop), Qt::AlignCenter,
+                         QString::number(track));
     }
+    painter.restore();
 
-    // The side names beside their bands.
-    const int band = perSide * l.cellHeight + l.sideGap;
+    painter.save();
+    painter.setClipRect(QRect(0, l.labelsTop, l.labelsLeft, page.height()));
+    int rowStep = 1;
+    while (rowStep < perSide && rowStep * l.cell < metrics.height())
+        rowStep *= 2;
+    const int idsRight = l.labelsLeft - spacing;
+    const int idsWidth = metrics.horizontalAdvance(QStringLiteral("88"));
     for (int side = 0; side < walkedSides(); ++side) {
-        const QRect label(spacing, l.grid.top() + side * band, l.grid.left() - 2 * spacing, perSide * l.cellHeight);
-        painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter, tr("Side %1").arg(side));
+        const int top = l.labelsTop + side * band - offset.y();
+        painter.drawText(QRect(spacing, top, idsRight - idsWidth - 2 * spacing, perSide * l.cell),
+                         Qt::AlignRight | Qt::AlignVCenter, tr("Side %1").arg(side));
+        for (int position = 0; position < perSide; position += rowStep)
+            painter.drawText(QRect(idsRight - idsWidth, top + position * l.cell, idsWidth, l.cell),
+                             Qt::AlignRight | Qt::AlignVCenter, rowLabel(side, position));
     }
-
-    for (int logical = 0; logical < sectorCount(); ++logical)
-        paintCell(painter, cellRect(logical), state(logical));
-
-    if (marked >= 0) {
-        painter.setPen(QPen(palette().color(QPalette::WindowText), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(cellRect(marked).adjusted(0, 0, -1, -1));
-        painter.setPen(palette().color(QPalette::WindowText));
-    }
-    paintLegend(painter, l.legend);
+    painter.restore();
 }
