@@ -196,6 +196,7 @@ struct KnownFile
     int firstBlock = 0;
     bool deleted = false; // its entries are marked deleted
     bool intact = true;   // its sectors still hold it (a deleted file's may not)
+    bool fragmented = false; // its blocks do not follow one another
 
     // The name files.csv gives it: a deleted file's first character,
     // which the mark took, is shown as '?'.
@@ -256,8 +257,9 @@ enum class Shape {
     SystemCode, // A.2 with its system in sectors 0..63, which the layout detection knows
     Deleted,    // three files deleted: entries marked, blocks as they were
     Reused,     // a file deleted and saved again at its length (it takes its old
-                // blocks), two more deleted, then new files written first fit
-                // into the gaps: fragmented, over the deleted files' blocks
+                // blocks), three more deleted, then new files written first fit
+                // into the gaps: fragmented, over the deleted files' blocks;
+                // then two more deleted and a few more new files
 };
 
 // A file of the type its extension says, bodyLength bytes of body.
@@ -275,14 +277,15 @@ QByteArray contentsOfType(Dice &dice, char type, int bodyLength, quint32 seed)
     }
 }
 
-// Deletes three of FILE1..FILE10; with reuse the first is saved again at
-// once with new bytes of its length, and new files follow the deletions.
+// Deletes three of FILE1..FILE10; with reuse four, the first of them saved
+// again at once with new bytes of its length, and new files follow the
+// deletions, twice.
 void deleteFiles(Dice &dice, tosdisk::Disk &disk, bool reuse)
 {
     // The file saved again has its entry in the first catalog sector, the
     // new files theirs in the second.
     QVector<int> chosen;
-    while (chosen.size() < 3) {
+    while (chosen.size() < (reuse ? 4 : 3)) {
         const int f = dice.between(2, reuse && chosen.isEmpty() ? 6 : disk.files.size() - 1);
         if (!chosen.contains(f))
             chosen << f;
@@ -295,16 +298,29 @@ void deleteFiles(Dice &dice, tosdisk::Disk &disk, bool reuse)
     again.contents = contentsOfType(dice, again.extension.at(0), bodyOf(again.contents).size(),
                                     quint32(dice.below(1 << 30)));
     tosdisk::deleteAndRefill(disk, {chosen.first()}, {again});
-    QVector<tosdisk::File> added;
-    const int count = dice.between(3, 5);
-    for (int n = 1; n <= count; ++n) {
-        tosdisk::File file;
-        file.name = "NEW" + QByteArray::number(n);
-        file.extension = QByteArray(1, "CBDN"[dice.below(4)]);
-        file.contents = contentsOfType(dice, file.extension.at(0), fileSize(dice), quint32(dice.below(1 << 30)));
-        added << file;
+    // New files, mostly of several blocks, so that they do not fit into
+    // one gap; then two more files deleted (new ones among them, whose
+    // blocks are scattered) and a few more new files.
+    int made = 0;
+    auto newFiles = [&](int count) {
+        QVector<tosdisk::File> added;
+        for (int n = 0; n < count; ++n) {
+            tosdisk::File file;
+            file.name = "NEW" + QByteArray::number(++made);
+            file.extension = QByteArray(1, "CBDN"[dice.below(4)]);
+            file.contents = contentsOfType(dice, file.extension.at(0), dice.between(3000, 40000), quint32(dice.below(1 << 30)));
+            added << file;
+        }
+        return added;
+    };
+    tosdisk::deleteAndRefill(disk, chosen.mid(1), newFiles(dice.between(3, 5)));
+    QVector<int> later;
+    while (later.size() < 2) {
+        const int f = dice.between(2, disk.files.size() - 1);
+        if (!disk.files.at(f).deleted && disk.files.at(f).name != again.name && !later.contains(f))
+            later << f;
     }
-    tosdisk::deleteAndRefill(disk, chosen.mid(1), added);
+    tosdisk::deleteAndRefill(disk, later, newFiles(dice.between(2, 3)));
 }
 
 // The known files.
@@ -522,6 +538,7 @@ Disk knownSectors(Dice &dice, bool a2, Shape shape, QString &error)
         known.body = bodyOf(file.contents);
         known.deleted = file.deleted;
         known.firstBlock = blocks.at(f).first();
+        known.fragmented = blocks.at(f).last() - blocks.at(f).first() + 1 != blocks.at(f).size();
         QByteArray laid;
         for (int i = 0; i < (file.contents.size() + sectorSize - 1) / sectorSize; ++i) {
             const int block = blocks.at(f).at(i / perBlock);
@@ -1531,7 +1548,7 @@ bool writeDisk(const QString &folder, int d, const Disk &disk, bool knownFiles)
         const QString stem = QStringLiteral("d%1").arg(d, 2, 10, QLatin1Char('0'));
         QDir().mkpath(QDir(folder).filePath(stem));
         for (const KnownFile &file : disk.files)
-            writeFile(QDir(folder).filePath(stem + QLatin1Char('/') + QString::fromLatin1(file.name)), file.contents);
+            writeFile(QDir(folder).filePath(stem + QLatin1Char('/') + QString::fromLatin1(file.rescuedName())), file.contents);
     }
     return true;
 }
@@ -1616,6 +1633,9 @@ struct ScenarioResult
     bool ran[6] = {};
     int refused[6] = {};
     Tally tallies[6];
+    int deleted = 0;     // deleted files on its disks
+    int overwritten = 0; // of them, those a later file took blocks of
+    int fragmented = 0;  // live files in more than one run of blocks
 };
 
 struct Outcome
@@ -1865,6 +1885,11 @@ void runScenario(const Options &options, int s, bool forceOffered, bool undelete
     for (int d = 0; d < disks.size(); ++d) {
         const Disk &disk = disks.at(d);
         const QString image = imageStem(d);
+        for (const KnownFile &file : disk.files) {
+            result.deleted += file.deleted;
+            result.overwritten += file.deleted && !file.intact;
+            result.fragmented += !file.deleted && file.fragmented;
+        }
         QVector<Source> first{{&disk, 0, "r1"}};
         QVector<Source> all;
         for (int r = 0; r < disk.damage.size(); ++r)
@@ -1951,6 +1976,11 @@ void printDetails(const Options &options, const Outcome &outcome, bool undeleteO
                         double(t.pieces) / qMax(1, t.files), qPrintable(lost), qPrintable(named), t.falseConfidence);
         }
     }
+    std::printf("\n");
+    for (const ScenarioResult &result : outcome.scenarios)
+        if (detailed(result.name) && (result.deleted > 0 || result.fragmented > 0))
+            std::printf("%s: %d files deleted, %d of them overwritten in part; %d live files fragmented\n",
+                        result.title.constData(), result.deleted, result.overwritten, result.fragmented);
 }
 
 const ScenarioResult *resultOf(const Outcome &outcome, const char *name)
