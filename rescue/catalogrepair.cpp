@@ -75,11 +75,14 @@ public:
         return true;
     }
     bool free(int block) const { return !owned(block) && !blank(block); }
-    // The last sector of the block ends in formatting filler.
+    // The last sector of the block that was read ends in formatting filler
+    // (a sector not read cannot say otherwise).
     bool endsInFiller(int block) const
     {
-        const int last = qMin(firstSector(block) + perBlock, state.sectors.count()) - 1;
-        return state.sectors.isRead(last) && tailOf(state.sectors.sectorData(last), formatted) >= fillerTail;
+        for (int s = qMin(firstSector(block) + perBlock, state.sectors.count()) - 1; s >= firstSector(block); --s)
+            if (state.sectors.isRead(s))
+                return tailOf(state.sectors.sectorData(s), formatted) >= fillerTail;
+        return false;
     }
 
     // A header at the block's start that its file's end confirms: after the
@@ -132,13 +135,14 @@ private:
             && plausibleHeader(state.sectors.bytes(), qint64(sector) * sectorSize,
                                qint64(state.sectors.count() - sector) * sectorSize, header);
     }
-    // The block's bytes from offset on are filler (or not there to say).
+    // The block's bytes from offset on are filler, where sectors read
+    // cleanly can say.
     bool fillerAfter(int block, int offset) const
     {
         const QByteArray &bytes = state.sectors.bytes();
         for (int i = offset; i < perBlock * sectorSize; ++i) {
             const int sector = firstSector(block) + i / sectorSize;
-            if (!state.sectors.isRead(sector))
+            if (!isClean(state.sectors.state(sector)))
                 continue;
             const char c = bytes.at(sector * sectorSize + i % sectorSize);
             if (c != formatted && c != '\0')
@@ -212,6 +216,8 @@ void savePiece(RescueState &state, LostPiece piece, int bytesWanted)
                                                   : QStringList{QStringLiteral(".tap")};
     const QString file = state.out.claim(folder, stem, extension, companions);
     const QString tapeName = piece.name.isEmpty() ? QStringLiteral("sector%1").arg(sectorNumber(first)) : piece.name;
+    // The sectors' owner is the name the sector report lists the piece by.
+    claimPiece(state, piece, piece.name.isEmpty() ? file : piece.name);
 
     QByteArray body;
     libtap tap;
@@ -240,7 +246,7 @@ void savePiece(RescueState &state, LostPiece piece, int bytesWanted)
         verdict = Verdict::Damaged;
     const QString shownPath = (piece.name.isEmpty() ? QString() : QStringLiteral("lost/")) + file;
     QString line = piece.headered
-        ? QStringLiteral("lost file %1 put together from %2 block(s)").arg(shownPath).arg(piece.sectors.size())
+        ? QStringLiteral("lost file %1 put together from %2 sector(s)").arg(shownPath).arg(piece.sectors.size())
         : QStringLiteral("lost data %1: %2 sector(s)").arg(shownPath).arg(piece.sectors.size());
     if (!piece.name.isEmpty())
         line += QStringLiteral(", named after a deleted entry");
@@ -317,8 +323,6 @@ int saveHeaderedFiles(RescueState &state, const BlockMap &blocks, const QVector<
                 piece.jumped = piece.jumped || chain.at(i) != chain.at(i - 1) + 1;
             piece.cut = qint64(piece.sectors.size()) * sectorSize < header.total();
         }
-        claimPiece(state, piece, piece.name.isEmpty() ? QStringLiteral("sector_%1").arg(sectorNumber(piece.sectors.value(0)))
-                                                      : piece.name);
         savePiece(state, piece, header.total());
         ++found;
     }
@@ -340,7 +344,6 @@ void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks)
         // Trailing sectors the run does not hold are not part of it.
         while (!piece.sectors.isEmpty() && !state.sectors.isRead(piece.sectors.last()))
             piece.sectors.removeLast();
-        claimPiece(state, piece, QStringLiteral("sector_%1").arg(sectorNumber(piece.sectors.value(0))));
         savePiece(state, piece, piece.sectors.size() * sectorSize);
         b = run.last();
     }

@@ -49,7 +49,13 @@ void summarise(RescueState &state, int first, int count, const QString &file, co
         summary.suspect += state.isSuspect(s);
         flagged += state.sectors.state(s) == SectorState::Suspect;
     }
-    summary.verdict = verdictOf(summary.bad, summary.suspect, flagged, false, state.salvage);
+    // Bytes taken across sectors that catalog files claim are a guess.
+    bool crossesFiles = false;
+    for (int s = first; s < first + count && state.sectors.contains(s); ++s)
+        crossesFiles = crossesFiles
+            || (state.sectors.owner(s).kind == SectorOwner::Kind::File
+                && state.ownerNames.value(state.sectors.owner(s).index) != file);
+    summary.verdict = verdictOf(summary.bad, summary.suspect, flagged, crossesFiles, state.salvage);
     state.files->append(summary);
 }
 
