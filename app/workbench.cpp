@@ -9,38 +9,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QMainWindow>
 #include <QSplitter>
-#include <QTableView>
 #include <QTableWidget>
 #include <QToolBox>
-
-namespace {
-
-// The hex view and the sector map mark a file's extent where they can.
-template <typename View>
-auto showExtent(View *view, qint64 offset, qint64 length, int) -> decltype(view->showRange(offset, length), void())
-{
-    view->showRange(offset, length);
-}
-template <typename View>
-void showExtent(View *, qint64, qint64, long)
-{
-}
-template <typename View>
-auto markSectors(View *view, const QVector<int> &sectors, int) -> decltype(view->setMarkedSectors(sectors), void())
-{
-    view->setMarkedSectors(sectors);
-}
-template <typename View>
-void markSectors(View *view, const QVector<int> &sectors, long)
-{
-    if (!sectors.isEmpty())
-        view->setMarkedSector(sectors.first());
-}
-
-} // namespace
 
 Workbench::Workbench(QMainWindow *window, RescueSession *session)
     : QObject(window)
@@ -56,8 +28,10 @@ Workbench::Workbench(QMainWindow *window, RescueSession *session)
     files = new FilesPage(split);
     preview = new PreviewPanel(split);
     preview->setObjectName(QStringLiteral("previewPanel"));
+    // The list gets the larger part: its verdicts at the right stay in view.
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({600, 400});
     pageWidget = split;
     toolBox->addItem(split, tr("&Files"));
 
@@ -115,6 +89,31 @@ void Workbench::showCurrentImage()
         files->clear(tr("The catalog layout of %1 is unknown: it has no files to list.").arg(image.name));
     else
         files->setFiles(report.files);
+    ownersOf(report);
+    markInViews();
+}
+
+void Workbench::ownersOf(const ConversionReport &report)
+{
+    // The sector map colours by file as the list lists them: the first
+    // file to claim a sector owns it, as in the rescue.
+    owners.clear();
+    if (!report.converted)
+        return;
+    owners.resize(image.sectorCount());
+    for (int sector = 0; sector < owners.size() && sector < report.sectorOwners.size(); ++sector)
+        if (report.sectorOwners.at(sector) == QLatin1String("catalog"))
+            owners[sector].kind = SectorMapView::Owner::Kind::Catalog;
+    for (int place = 0; place < report.files.size(); ++place) {
+        const FileSummary &file = report.files.at(place);
+        for (int sector : file.sectors) {
+            if (sector < 0 || sector >= owners.size() || owners.at(sector).kind != SectorMapView::Owner::Kind::Free)
+                continue;
+            owners[sector].kind = file.origin == FileOrigin::Lost ? SectorMapView::Owner::Kind::Lost
+                                                                  : SectorMapView::Owner::Kind::File;
+            owners[sector].file = place;
+        }
+    }
 }
 
 void Workbench::fileChosen(int place)
@@ -131,20 +130,23 @@ void Workbench::fileChosen(int place)
 
 void Workbench::markInViews()
 {
+    if (!owners.isEmpty() && sectorMap->sectorCount() == owners.size())
+        sectorMap->setOwners(owners);
     const QVector<FileSummary> &list = files->model()->files();
-    if (chosen < 0 || chosen >= list.size())
+    if (chosen < 0 || chosen >= list.size() || list.at(chosen).sectors.isEmpty()) {
+        hexView->clearRange();
+        sectorMap->setMarkedSectors({});
         return;
+    }
     const FileSummary &file = list.at(chosen);
-    if (file.sectors.isEmpty())
-        return;
     // The file's first run of consecutive sectors: where its first bytes are.
     int run = 1;
     while (run < file.sectors.size() && file.sectors.at(run) == file.sectors.first() + run)
         ++run;
     const qint64 offset = qint64(file.sectors.first()) * 256;
     const qint64 length = qMin<qint64>(qint64(run) * 256, qint64(file.headerSize) + bodyLength(file));
-    showExtent(hexView, offset, qMax<qint64>(1, length), 0);
-    markSectors(sectorMap, file.sectors, 0);
+    hexView->showRange(offset, qMax<qint64>(1, length));
+    sectorMap->setMarkedSectors(file.sectors);
 }
 
 void Workbench::storeLeftOut(const QSet<int> &places)

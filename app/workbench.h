@@ -2,6 +2,7 @@
 
 #include "imagelist/imagerow.h"
 #include "rescue/conversion.h"
+#include "views/sectormapview.h"
 
 #include <QList>
 #include <QObject>
@@ -19,7 +20,6 @@ class QMainWindow;
 class QTableWidget;
 class QToolBox;
 class RescueSession;
-class SectorMapView;
 
 // The window's files page: the selected image's files as the rescue finds
 // them (a dry run of its conversion), beside a preview of the selected
@@ -51,6 +51,9 @@ public:
 private:
     ConversionOptions dryRunOptions(const ImageRow &row) const;
     void fileChosen(int place);
+    void ownersOf(const ConversionReport &report);
+    // The owners of the sectors and the chosen file's extent, in the hex
+    // view and on the sector map.
     void markInViews();
     void storeLeftOut(const QSet<int> &places);
 
@@ -66,6 +69,7 @@ private:
     QPersistentModelIndex imageCell; // the image row's cell that holds its ImageRow
     ImageRow image;
     int chosen = -1;
+    QVector<SectorMapView::Owner> owners; // of each logical sector, as listed
     std::unique_ptr<QTemporaryDir> dragRoot;
     int drags = 0;
 };

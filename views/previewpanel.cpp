@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTextBlock>
@@ -102,6 +103,8 @@ PreviewPanel::PreviewPanel(QWidget *parent)
     codeGraphics = new QGraphicsView(split);
     codeGraphics->setObjectName(QStringLiteral("codeGraphics"));
     codeGraphics->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Half the graphics view's enlargement: cells twice their size.
+    codeGraphics->scale(0.5, 0.5);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     codePage = split;
@@ -194,6 +197,13 @@ void PreviewPanel::showText(QPlainTextEdit *view, const QStringList &lines, cons
         marks.append(mark);
     }
     view->setExtraSelections(marks);
+    // The first damaged line in view, a few lines below the top.
+    if (!marked.isEmpty()) {
+        const int line = qMax(0, marked.first() - 3);
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        view->setTextCursor(QTextCursor(view->document()->findBlockByNumber(line)));
+        view->ensureCursorVisible();
+    }
     pages->setCurrentWidget(view == codeHex ? codePage : textView);
 }
 
