@@ -366,10 +366,10 @@ private slots:
         QTest::newRow("screen") << "code" << 5 << QByteArray(6912, '\0') << int(PreviewPanel::Kind::Screen)
                                 << QString();
         QTest::newRow("code") << "code" << 5 << bytes({0xF3, 0x31, 0, 0xFF, 'A'}) << int(PreviewPanel::Kind::Code)
-                              << "8000  f3 31 00 ff 41 " + QString(34, QLatin1Char(' ')) + ".1..A";
+                              << "8000  f3 31 00 ff 41 " + QString(10, QLatin1Char(' ')) + ".1..A";
         QTest::newRow("text") << "data" << 0 << text << int(PreviewPanel::Kind::Text) << "Dear diary,";
         QTest::newRow("binary data") << "data" << 0 << bytes({1, 2, 3, 0xC9}) << int(PreviewPanel::Kind::Hex)
-                                     << "0000  01 02 03 c9 " + QString(37, QLatin1Char(' ')) + "....";
+                                     << "0000  01 02 03 c9 " + QString(13, QLatin1Char(' ')) + "....";
         QTest::newRow("character array") << "char array" << 5 << QByteArray("\x01\x02\x00HELLO   WORLD   HELLO   WORLD   ", 35)
                                          << int(PreviewPanel::Kind::Text)
                                          << QString::fromUtf8("\u00b7\u00b7\u00b7HELLO   WORLD   HELLO   WORLD   ");

@@ -24,7 +24,8 @@
 
 namespace {
 
-constexpr int bytesPerLine = 16;
+// Eight bytes a line: a line and the graphics fit beside the files list.
+constexpr int bytesPerLine = 8;
 // Share of printable bytes from which data is shown as text.
 constexpr double textShare = 0.9;
 
@@ -103,10 +104,12 @@ PreviewPanel::PreviewPanel(QWidget *parent)
     codeGraphics = new QGraphicsView(split);
     codeGraphics->setObjectName(QStringLiteral("codeGraphics"));
     codeGraphics->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Half the graphics view's enlargement: cells twice their size.
-    codeGraphics->scale(0.5, 0.5);
+    // A pixel a pixel (the graphics view enlarges four times): a glance at
+    // what the code holds beside its bytes.
+    codeGraphics->scale(0.25, 0.25);
     split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(1, 1);
+    split->setSizes({300, 100});
     codePage = split;
     pages->addWidget(codePage);
     layout->addWidget(pages, 1);

@@ -88,10 +88,11 @@ QSize ScreenPreview::minimumSizeHint() const
 
 QRect ScreenPreview::pictureRect() const
 {
-    // Whole multiples where there is room, so that pixels stay square and sharp.
+    // As large as the room allows; whole multiples from twice the size on,
+    // so that pixels stay square and sharp where it matters least to fill.
     const int room = width() - markWidth - gap;
     qreal scale = qMin(qreal(room) / screen::width, qreal(height()) / screen::height);
-    if (scale >= 1)
+    if (scale >= 2)
         scale = qFloor(scale);
     scale = qMax<qreal>(scale, 0.25);
     return QRect(markWidth + gap, 0, int(screen::width * scale), int(screen::height * scale));
