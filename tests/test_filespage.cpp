@@ -183,6 +183,35 @@ private slots:
         }
     }
 
+    // Where each file was found shows in its own column, and files without
+    // a live catalog entry stand out in italics; the line below counts them.
+    void originsAndSummary()
+    {
+        auto file = [](const char *name, Verdict verdict, FileOrigin origin) {
+            FileSummary summary;
+            summary.name = QString::fromLatin1(name);
+            summary.type = QStringLiteral("data");
+            summary.verdict = verdict;
+            summary.origin = origin;
+            return summary;
+        };
+        FilesPage files;
+        files.setFiles({file("KEPT", Verdict::Complete, FileOrigin::Catalog),
+                        file("GONE", Verdict::Damaged, FileOrigin::Deleted),
+                        file("sector_0070.dat", Verdict::Suspect, FileOrigin::Lost)});
+        const QStringList origins{"catalog", "deleted entry", "recovered (lost block)"};
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(cell(&files, row, FilesModel::OriginColumn), origins.at(row));
+            const QFont font = files.proxy()->index(row, FilesModel::NameColumn).data(Qt::FontRole).value<QFont>();
+            QCOMPARE(font.italic(), row > 0);
+        }
+        QCOMPARE(files.summary(), QString("3 file(s): 1 complete, 1 damaged, 1 suspect. 1 from deleted entries. "
+                                          "1 recovered from lost blocks."));
+        files.model()->setChecked(1, false);
+        QCOMPARE(files.model()->leftOut(), QSet<int>{1});
+        QVERIFY(files.summary().endsWith(QLatin1String(" 1 left out of Save.")));
+    }
+
     // Any column sorts by its value, numbers as numbers; the filter keeps
     // the names that hold its text, in any case.
     void sortAndFilter_data()
