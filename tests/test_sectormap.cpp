@@ -637,6 +637,44 @@ private slots:
             QCOMPARE(outlined, logical != 3);
         }
     }
+
+    void overviewShowsEveryDamagedTrack()
+    {
+        ImageBuilder disk(255, 2);
+        for (int logical : {30 * 32 + 3, 243 * 32 + 16 + 7}) // track 30 side 0, track 243 side 1
+            disk.removeLogicalSector(logical, false);
+        Shown w(image("overview.dsk", disk.dsk()));
+        w.toolBox->setCurrentIndex(MainWindow::SectorMapPage);
+        QCoreApplication::processEvents();
+        QWidget *overview = w.map->overview();
+        QVERIFY(overview->isVisible());
+        const QImage strip = overview->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb red = sectorLook(SectorState::Missing).colour.rgb();
+        // The columns holding red: two runs, one per damaged track, in
+        // their places across the strip and on their sides' rows.
+        QVector<int> redColumns;
+        QSet<int> redRows;
+        for (int x = 0; x < strip.width(); ++x)
+            for (int y = 0; y < strip.height(); ++y)
+                if (strip.pixel(x, y) == red) {
+                    if (redColumns.isEmpty() || redColumns.last() != x)
+                        redColumns << x;
+                    redRows << (y < strip.height() / 2 ? 0 : 1);
+                }
+        QVERIFY(redColumns.size() >= 4);
+        QVERIFY(redColumns.last() - redColumns.first() > strip.width() / 2);
+        QCOMPARE(redRows, QSet<int>({0, 1}));
+        // A click on the far mark brings its sector into view.
+        const int far = 243 * 32 + 16 + 7;
+        QVERIFY(!gridArea(w.map).contains(w.map->cellRect(far)));
+        QTest::mouseClick(overview, Qt::LeftButton, Qt::NoModifier, QPoint(redColumns.last(), strip.height() - 3));
+        QVERIFY(gridArea(w.map).contains(w.map->cellRect(far)));
+
+        // A disk that fits the page needs none.
+        w.window.addImages({image("small.dsk", gameDisk())});
+        QCoreApplication::processEvents();
+        QVERIFY(!overview->isVisible());
+    }
 };
 
 int main(int argc, char **argv)

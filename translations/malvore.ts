@@ -168,6 +168,104 @@
     </message>
 </context>
 <context>
+    <name>GfxView</name>
+    <message>
+        <source>Go &amp;to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>offset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A byte offset in hex, as the labels show it; Enter goes there</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not an offset in hex: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The image has no offset %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HexView</name>
+    <message>
+        <source>Copy as &amp;hex</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy as &amp;text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select &amp;all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Find…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not hex bytes: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Started over at the top</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Started over at the bottom</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hex bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Look for text, or for bytes typed in hex such as fe 01</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>text or bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next match (F3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close the find bar (Escape)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Malvore</source>
@@ -687,6 +785,10 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
             <numerusform></numerusform>
         </translation>
     </message>
+    <message>
+        <source>Shifts the cell grid by 0 to 7 bytes, so that graphics that do not start on an 8-byte boundary fill whole cells</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PreviewPanel</name>
@@ -806,22 +908,6 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Good</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Suspect</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Missing</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Select an image to see its sectors.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -830,7 +916,63 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Repaired</source>
+        <source>The whole disk: red where a track has a missing sector, amber where it has a suspect one. Click to go there.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By &amp;file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Colour the sectors by the file they belong to, their health drawn on top</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The size of a sector&apos;s cell</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fit the grid to the page, keeping cells large enough to see</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Good: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Catalog: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Files: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lost: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Free: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Repaired: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Suspect: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Missing: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -172,6 +172,104 @@
     </message>
 </context>
 <context>
+    <name>GfxView</name>
+    <message>
+        <source>Go &amp;to</source>
+        <translation>Gehe &amp;zu</translation>
+    </message>
+    <message>
+        <source>offset</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>A byte offset in hex, as the labels show it; Enter goes there</source>
+        <translation>Ein Byte-Offset in Hex, wie ihn die Beschriftungen zeigen; die Eingabetaste springt dorthin</translation>
+    </message>
+    <message>
+        <source>Not an offset in hex: %1</source>
+        <translation>Kein Offset in Hex: %1</translation>
+    </message>
+    <message>
+        <source>The image has no offset %1</source>
+        <translation>Das Abbild hat keinen Offset %1</translation>
+    </message>
+</context>
+<context>
+    <name>HexView</name>
+    <message>
+        <source>Copy as &amp;hex</source>
+        <translation>Als &amp;Hex kopieren</translation>
+    </message>
+    <message>
+        <source>Copy as &amp;text</source>
+        <translation>Als &amp;Text kopieren</translation>
+    </message>
+    <message>
+        <source>Select &amp;all</source>
+        <translation>&amp;Alles auswählen</translation>
+    </message>
+    <message>
+        <source>&amp;Find…</source>
+        <translation>&amp;Suchen…</translation>
+    </message>
+    <message>
+        <source>Not hex bytes: %1</source>
+        <translation>Keine Hex-Bytes: %1</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Started over at the top</source>
+        <translation>Oben neu begonnen</translation>
+    </message>
+    <message>
+        <source>Started over at the bottom</source>
+        <translation>Unten neu begonnen</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Hex bytes</source>
+        <translation>Hex-Bytes</translation>
+    </message>
+    <message>
+        <source>Look for text, or for bytes typed in hex such as fe 01</source>
+        <translation>Nach Text suchen oder nach Bytes in Hex wie fe 01</translation>
+    </message>
+    <message>
+        <source>text or bytes</source>
+        <translation>Text oder Bytes</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Vorheriger</translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation>Vorheriger Treffer (Umschalt+F3)</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Nächster</translation>
+    </message>
+    <message>
+        <source>Next match (F3)</source>
+        <translation>Nächster Treffer (F3)</translation>
+    </message>
+    <message>
+        <source>Close the find bar (Escape)</source>
+        <translation>Suchleiste schließen (Esc)</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Malvore</source>
@@ -728,6 +826,10 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
             <numerusform>; %n auf Wunsch ausgelassen</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Shifts the cell grid by 0 to 7 bytes, so that graphics that do not start on an 8-byte boundary fill whole cells</source>
+        <translation>Verschiebt das Zellenraster um 0 bis 7 Bytes, damit Grafik, die nicht an einer 8-Byte-Grenze beginnt, ganze Zellen füllt</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPanel</name>
@@ -854,19 +956,19 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Good</source>
-        <translation>Gut</translation>
+        <translation type="vanished">Gut</translation>
     </message>
     <message>
         <source>Suspect</source>
-        <translation>Verdächtig</translation>
+        <translation type="vanished">Verdächtig</translation>
     </message>
     <message>
         <source>Missing</source>
-        <translation>Fehlt</translation>
+        <translation type="vanished">Fehlt</translation>
     </message>
     <message>
         <source>%1: %2</source>
-        <translation>%1: %2</translation>
+        <translation type="vanished">%1: %2</translation>
     </message>
     <message>
         <source>Select an image to see its sectors.</source>
@@ -878,7 +980,67 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Repaired</source>
-        <translation>Repariert</translation>
+        <translation type="vanished">Repariert</translation>
+    </message>
+    <message>
+        <source>The whole disk: red where a track has a missing sector, amber where it has a suspect one. Click to go there.</source>
+        <translation>Die ganze Diskette: rot, wo einer Spur ein Sektor fehlt, gelb, wo sie einen verdächtigen hat. Ein Klick springt dorthin.</translation>
+    </message>
+    <message>
+        <source>By &amp;file</source>
+        <translation>Nach &amp;Datei</translation>
+    </message>
+    <message>
+        <source>Colour the sectors by the file they belong to, their health drawn on top</source>
+        <translation>Die Sektoren nach ihrer Datei färben, ihr Zustand darübergezeichnet</translation>
+    </message>
+    <message>
+        <source>The size of a sector&apos;s cell</source>
+        <translation>Die Größe der Zelle eines Sektors</translation>
+    </message>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation>&amp;Zoom</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>Einpassen</translation>
+    </message>
+    <message>
+        <source>Fit the grid to the page, keeping cells large enough to see</source>
+        <translation>Das Raster in die Seite einpassen, mit Zellen, die groß genug zum Sehen bleiben</translation>
+    </message>
+    <message>
+        <source>Good: %1</source>
+        <translation>Gut: %1</translation>
+    </message>
+    <message>
+        <source>Catalog: %1</source>
+        <translation>Katalog: %1</translation>
+    </message>
+    <message>
+        <source>Files: %1</source>
+        <translation>Dateien: %1</translation>
+    </message>
+    <message>
+        <source>Lost: %1</source>
+        <translation>Verloren: %1</translation>
+    </message>
+    <message>
+        <source>Free: %1</source>
+        <translation>Frei: %1</translation>
+    </message>
+    <message>
+        <source>Repaired: %1</source>
+        <translation>Repariert: %1</translation>
+    </message>
+    <message>
+        <source>Suspect: %1</source>
+        <translation>Verdächtig: %1</translation>
+    </message>
+    <message>
+        <source>Missing: %1</source>
+        <translation>Fehlt: %1</translation>
     </message>
 </context>
 <context>

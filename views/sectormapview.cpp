@@ -21,6 +21,10 @@
 namespace {
 constexpr int spacing = 6;
 constexpr int perSide = geometry::sectorsPerSide;
+// The least a missing sector covers, in pixels across.
+constexpr int missingMark = 10;
+// The height of a side's row in the overview.
+constexpr int overviewRow = 10;
 } // namespace
 
 // The cells, scrolled; their labels stay at the viewport's top and left.
@@ -56,7 +60,11 @@ protected:
         QAbstractScrollArea::resizeEvent(event);
         view->updateGrid();
     }
-    void scrollContentsBy(int, int) override { viewport()->update(); }
+    void scrollContentsBy(int, int) override
+    {
+        viewport()->update();
+        view->overviewArea->update();
+    }
 
 private:
     SectorMapView *view;
@@ -78,6 +86,38 @@ protected:
         QPainter painter(this);
         painter.setPen(palette().color(QPalette::WindowText));
         view->paintLegend(painter, rect().adjusted(spacing, 0, -spacing, 0));
+    }
+
+private:
+    SectorMapView *view;
+};
+
+// Every track of the disk in the page's width, one row per side: red
+// where a track has a missing sector, amber where it has a suspect one, a
+// frame around the tracks the grid shows. A click or a drag scrolls there.
+class SectorOverview : public QWidget
+{
+public:
+    explicit SectorOverview(SectorMapView *view)
+        : QWidget(view)
+        , view(view)
+    {
+        setObjectName(QStringLiteral("sectorMapOverview"));
+        setToolTip(SectorMapView::tr("The whole disk: red where a track has a missing sector, amber where it has "
+                                     "a suspect one. Click to go there."));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        view->paintOverview(painter, rect());
+    }
+    void mousePressEvent(QMouseEvent *event) override { view->scrollToOverview(event->pos()); }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        if (event->buttons() & Qt::LeftButton)
+            view->scrollToOverview(event->pos());
     }
 
 private:
@@ -121,12 +161,15 @@ SectorMapView::SectorMapView(QWidget *parent)
     bar->addStretch(1);
 
     gridArea = new SectorGrid(this);
+    overviewArea = new SectorOverview(this);
+    overviewArea->hide();
     legendArea = new SectorLegend(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, spacing);
     layout->setSpacing(spacing);
     layout->addLayout(bar);
     layout->addWidget(gridArea, 1);
+    layout->addWidget(overviewArea);
     layout->addWidget(legendArea);
 
     connect(byFile, &QCheckBox::toggled, this,
@@ -291,6 +334,10 @@ void SectorMapView::updateGrid()
     zoomSlider->setValue(l.cell);
     legendArea->setFixedHeight(legendHeight(width() - 2 * spacing));
     legendArea->update();
+    // The overview where the grid is wider than the page.
+    overviewArea->setFixedHeight(walkedSides() * overviewRow + 3);
+    overviewArea->setVisible(sectorCount() > 0 && gridArea->horizontalScrollBar()->maximum() > 0);
+    overviewArea->update();
 }
 
 QRect SectorMapView::cellInViewport(const Layout &l, int logical) const
@@ -517,6 +564,61 @@ void SectorMapView::paintLegend(QPainter &painter, const QRect &area) const
     }
 }
 
+QRectF SectorMapView::overviewStrip(const QRect &area) const
+{
+    const Layout l = gridLayout();
+    return QRectF(area.left() + l.labelsLeft, area.top() + 1, area.width() - l.labelsLeft - spacing,
+                  area.height() - 2);
+}
+
+void SectorMapView::paintOverview(QPainter &painter, const QRect &area) const
+{
+    if (sectorCount() == 0 || image.tracks <= 0)
+        return;
+    const QRectF strip = overviewStrip(area);
+    const qreal across = strip.width() / image.tracks;
+    painter.fillRect(strip, ownerColour(SectorOwnerKind::Free));
+    for (int track = 0; track < image.tracks; ++track) {
+        for (int side = 0; side < walkedSides(); ++side) {
+            bool missing = false;
+            bool suspect = false;
+            for (int position = 0; position < perSide; ++position) {
+                const SectorState s = state((track * walkedSides() + side) * perSide + position);
+                missing |= s == SectorState::Missing;
+                suspect |= s == SectorState::Suspect;
+            }
+            if (!missing && !suspect)
+                continue;
+            // At least three pixels wide, so that one track never vanishes.
+            const QRectF mark(strip.left() + track * across, strip.top() + side * overviewRow,
+                              qMax<qreal>(3, across), overviewRow - 1);
+            painter.fillRect(mark, sectorLook(missing ? SectorState::Missing : SectorState::Suspect).colour);
+        }
+    }
+    const Layout l = gridLayout();
+    const QSize page = gridArea->viewport()->size();
+    const qreal first = qreal(scroll().x()) / l.cell;
+    const qreal shown = qreal(page.width() - l.labelsLeft) / l.cell;
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(strip.left() + first * across, strip.top() - 0.5, shown * across, strip.height()));
+}
+
+void SectorMapView::scrollToOverview(const QPoint &pos)
+{
+    if (sectorCount() == 0 || image.tracks <= 0)
+        return;
+    const QRectF strip = overviewStrip(overviewArea->rect());
+    const Layout l = gridLayout();
+    const QSize page = gridArea->viewport()->size();
+    // The track under the point in the middle, its side's rows in view.
+    const qreal track = (pos.x() - strip.left()) / strip.width() * image.tracks;
+    gridArea->horizontalScrollBar()->setValue(int(track * l.cell - (page.width() - l.labelsLeft) / 2.0));
+    const int side = qBound(0, int((pos.y() - strip.top()) / overviewRow), walkedSides() - 1);
+    const int band = perSide * l.cell + l.sideGap;
+    gridArea->verticalScrollBar()->setValue(side * band + perSide * l.cell / 2 - (page.height() - l.labelsTop) / 2);
+}
+
 void SectorMapView::paintGrid(QPainter &painter, const QRect &exposed) const
 {
     painter.setPen(palette().color(QPalette::WindowText));
@@ -543,13 +645,13 @@ void SectorMapView::paintGrid(QPainter &painter, const QRect &exposed) const
                 if (logical >= sectorCount())
                     break;
                 paintCell(painter, cellInViewport(l, logical), logical);
-                if (state(logical) == SectorState::Missing && l.cell < fittedCell)
+                if (state(logical) == SectorState::Missing && l.cell < missingMark)
                     smallMissing.append(logical);
             }
         }
     }
     // A missing sector in a small cell grows beyond it, over its neighbours.
-    const int grow = (fittedCell - l.cell + 1) / 2;
+    const int grow = (missingMark - l.cell + 1) / 2;
     for (int logical : smallMissing) {
         const QRect box = cellInViewport(l, logical).adjusted(-grow, -grow, grow, grow);
         painter.fillRect(box, QColor(255, 255, 255));

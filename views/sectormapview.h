@@ -23,7 +23,9 @@ class QToolButton;
 // data, free) and its health is drawn on it as a pattern. The cells keep a
 // size one can see: the grid fits the page down to a smallest cell and
 // scrolls beyond, or takes the size the zoom slider gives; a missing sector
-// too small for its cross is drawn larger than its cell. A tooltip tells a
+// in a cell under 10 pixels is drawn larger than it. While the grid scrolls
+// sideways, an overview below it shows every track in the page's width,
+// those with missing or suspect sectors marked. A tooltip tells a
 // sector's place, state and file; a click chooses the sector.
 class SectorMapView : public QWidget
 {
@@ -95,6 +97,8 @@ public:
     // The scrolled part: its viewport shows the cells.
     QAbstractScrollArea *grid() const { return gridArea; }
     QWidget *legend() const { return legendArea; }
+    // Every track in the page's width, shown while the grid scrolls sideways.
+    QWidget *overview() const { return overviewArea; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -110,6 +114,7 @@ protected:
 private:
     friend class SectorGrid;
     friend class SectorLegend;
+    friend class SectorOverview;
 
     // The grid in unscrolled coordinates of the viewport.
     struct Layout
@@ -130,6 +135,9 @@ private:
     void paintCell(QPainter &painter, const QRect &cell, int logical) const;
     void paintLegend(QPainter &painter, const QRect &area) const;
     int legendHeight(int width) const;
+    QRectF overviewStrip(const QRect &area) const;
+    void paintOverview(QPainter &painter, const QRect &area) const;
+    void scrollToOverview(const QPoint &pos);
     struct LegendEntry;
     QVector<LegendEntry> legendEntries() const;
 
@@ -146,5 +154,6 @@ private:
     QSlider *zoomSlider = nullptr;
     QToolButton *fitButton = nullptr;
     QAbstractScrollArea *gridArea = nullptr;
+    QWidget *overviewArea = nullptr;
     QWidget *legendArea = nullptr;
 };
