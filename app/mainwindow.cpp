@@ -3,6 +3,7 @@
 
 #include "disk/geometry.h"
 #include "logrender.h"
+#include "rescue/pathidentity.h"
 #include "rescue/sectorowners.h"
 #include "salvagecontroller.h"
 #include "workbench.h"
@@ -13,6 +14,7 @@
 #include "views/palette.h"
 #include "views/sectormapview.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -27,12 +29,16 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <functional>
@@ -77,6 +83,56 @@ ImageRow rowOfMapItem(const QTableWidgetItem &map)
     return map.data(MainWindow::ImageRowRole).value<ImageRow>();
 }
 
+// The reasons the readers give for refusing a file, as the log words them:
+// the window shows them in the user's language, the log as they are.
+const char *const refusalReasons[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "Unknown file format."),
+    QT_TRANSLATE_NOOP("MainWindow", "File too large for a disk image."),
+    QT_TRANSLATE_NOOP("MainWindow", "CPM disks are not supported"),
+    QT_TRANSLATE_NOOP("MainWindow", "Not a TOS disk : more than 2 sides"),
+    QT_TRANSLATE_NOOP("MainWindow", "Not a TOS disk : one side and more than 42 tracks..."),
+    QT_TRANSLATE_NOOP("MainWindow", "Not a TOS disk : track size != 4096"),
+    QT_TRANSLATE_NOOP("MainWindow", "Not a TOS disk : found track > 4096B"),
+    QT_TRANSLATE_NOOP("MainWindow", "Not a TOS disk : no MFM sector found in the flux"),
+};
+const char *const irregularKinds[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "a folder"),
+    QT_TRANSLATE_NOOP("MainWindow", "a FIFO"),
+    QT_TRANSLATE_NOOP("MainWindow", "a socket"),
+    QT_TRANSLATE_NOOP("MainWindow", "a device"),
+};
+
+// A file by what it is, not by how it is named: its device and inode,
+// links followed (see sameFile).
+using FileIdentity = QPair<quint64, quint64>;
+
+bool fileIdentity(const QString &path, FileIdentity &identity)
+{
+    struct stat status;
+    if (::stat(nativePath(path).constData(), &status) != 0)
+        return false;
+    identity = {quint64(status.st_dev), quint64(status.st_ino)};
+    return true;
+}
+
+QString refusalText(const QString &reason)
+{
+    for (const char *known : refusalReasons) {
+        if (reason == QLatin1String(known))
+            return MainWindow::tr(known);
+    }
+    static const QRegularExpression irregular(QStringLiteral("^Not a regular file \\((.*)\\); not read\\.$"));
+    const QRegularExpressionMatch match = irregular.match(reason);
+    if (!match.hasMatch())
+        return reason;
+    QString kind = match.captured(1);
+    for (const char *known : irregularKinds) {
+        if (kind == QLatin1String(known))
+            kind = MainWindow::tr(known);
+    }
+    return MainWindow::tr("Not a regular file (%1); not read.").arg(kind);
+}
+
 // A number as typed into the Go to field: decimal, or hexadecimal with
 // 0x, $ or # in front, or hexadecimal throughout when hex is set.
 bool parseNumber(QString text, bool hex, qint64 &value)
@@ -114,21 +170,21 @@ MainWindow::MainWindow(QWidget *parent)
         // First start: the pages below get the larger part, the list room
         // for a handful of rows.
         const int height = this->height();
-        ui->splitter->setSizes({height * 2 / 5, height * 3 / 5});
+        ui->splitter->setSizes({height * 3 / 10, height * 7 / 10});
     }
 
     ui->dskList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->dskList->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    QFont tableFont = ui->dskList->font();
-    tableFont.setPointSize(12);
-    ui->dskList->setFont(tableFont);
     // Delete removes images only while the list has the focus: in the Go to
     // field it deletes text.
     ui->actionRemove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     ui->dskList->addAction(ui->actionRemove);
 
     QFontDatabase::addApplicationFont(QStringLiteral(":/ttf/SpectrumMedium.ttf"));
-    spectrumFont = QFont(QStringLiteral("Spectrum"), 10);
+    // Small enough for a whole dump line (address, sixteen bytes and their
+    // characters) in a window 1,000 pixels wide.
+    spectrumFont = QFont(QStringLiteral("Spectrum"));
+    spectrumFont.setPointSizeF(7.5);
     ui->hexView->setFont(spectrumFont);
     ui->previousDamagedButton->setDefaultAction(ui->actionPrevious_damaged);
     ui->nextDamagedButton->setDefaultAction(ui->actionNext_damaged);
@@ -148,6 +204,7 @@ MainWindow::MainWindow(QWidget *parent)
     });
 
     lastDir = settings.value(QStringLiteral("malvore/lastDir"), QStringLiteral(".")).toString();
+    outputChosen = settings.contains(QStringLiteral("malvore/outputDir"));
     outputRoot = settings.value(QStringLiteral("malvore/outputDir"), QStringLiteral(".")).toString();
     outputButton = new QToolButton(this);
     outputButton->setObjectName(QStringLiteral("outputFolderButton"));
@@ -159,6 +216,12 @@ MainWindow::MainWindow(QWidget *parent)
     fillRecentMenu();
 
     connect(ui->dskList, &QTableWidget::itemSelectionChanged, this, &MainWindow::onSelectionChange);
+    // Save and Save All have nothing to do while the list is empty.
+    QAbstractItemModel *rows = ui->dskList->model();
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateSaveActions);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateSaveActions);
+    connect(rows, &QAbstractItemModel::modelReset, this, &MainWindow::updateSaveActions);
+    updateSaveActions();
 
     logEntry(LogEntry::info().strong(QStringLiteral("TOS Malvore")).text(QStringLiteral(" ver. " MALVORE_VERSION)));
 
@@ -182,6 +245,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The list's model outlives the form while the window's children go.
+    disconnect(ui->dskList->model(), nullptr, this, nullptr);
     delete ui;
 }
 
@@ -197,6 +262,13 @@ void MainWindow::showFirstStartSize()
     const QSize size = firstStartSize.boundedTo(available.size()).expandedTo(minimumSize());
     resize(size);
     move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void MainWindow::updateSaveActions()
+{
+    const bool listed = ui->dskList->rowCount() > 0;
+    ui->action_Save->setEnabled(listed);
+    ui->actionSave_All->setEnabled(listed);
 }
 
 void MainWindow::appendLog(const QString &text)
@@ -353,14 +425,37 @@ QTableWidgetItem *MainWindow::loadImages(const QStringList &paths)
     settings.setValue(QStringLiteral("malvore/lastDir"), lastDir);
 
     QTableWidgetItem *first = nullptr;
+    QTableWidgetItem *firstListed = nullptr;
     QStringList accepted;
+    int alreadyListed = 0;
+    QStringList used; // for the recent files: those accepted or already listed
     QVector<Refusal> refusals;
+    // One file is one row, however it is named: the rows read from one
+    // file, by the file's identity.
+    QHash<FileIdentity, QTableWidgetItem *> rowsOfFiles;
+    for (int row = 0; row < ui->dskList->rowCount(); ++row) {
+        const QStringList sources = imageRowAt(row).sources;
+        FileIdentity identity;
+        if (sources.size() == 1 && fileIdentity(sources.first(), identity))
+            rowsOfFiles.insert(identity, ui->dskList->item(row, mapColumn));
+    }
     for (const QString &path : paths) {
+        FileIdentity identity;
+        const bool identified = fileIdentity(path, identity);
+        if (QTableWidgetItem *listed = identified ? rowsOfFiles.value(identity) : nullptr) {
+            logEntry(LogEntry::info().strong(QDir::toNativeSeparators(path)).text(
+                QStringLiteral(" is already in the list; not added again")));
+            if (!firstListed)
+                firstListed = listed;
+            ++alreadyListed;
+            used.append(path);
+            continue;
+        }
         const LoadResult result = session->load(path);
         if (result.status != LoadResult::Status::Accepted) {
             QStringList reasons;
             for (const LogEntry &reason : result.reasons)
-                reasons << logEntryPlain(reason).simplified();
+                reasons << refusalText(logEntryPlain(reason).simplified());
             reasons.removeAll(QString());
             const QString reason =
                 reasons.isEmpty() ? tr("the file cannot be read") : reasons.join(QStringLiteral("; "));
@@ -373,14 +468,22 @@ QTableWidgetItem *MainWindow::loadImages(const QStringList &paths)
             map->setData(PhysicalDiskRole, QVariant::fromValue(result.physical));
         if (!first)
             first = map;
+        if (identified)
+            rowsOfFiles.insert(identity, map);
         accepted.append(path);
+        used.append(path);
     }
-    rememberRecentFiles(accepted);
+    rememberRecentFiles(used);
+    QStringList counts;
+    if (!accepted.isEmpty())
+        counts << tr("%n image(s) opened", nullptr, accepted.size());
+    if (alreadyListed > 0)
+        counts << tr("%n already in the list", nullptr, alreadyListed);
     if (!refusals.isEmpty())
         reportRefusals(refusals);
-    else if (!accepted.isEmpty())
-        statusBar()->showMessage(tr("%n image(s) opened", nullptr, accepted.size()), statusTimeout);
-    return first;
+    else if (!counts.isEmpty())
+        statusBar()->showMessage(counts.join(QStringLiteral("; ")), statusTimeout);
+    return first ? first : firstListed;
 }
 
 void MainWindow::reportRefusals(const QVector<Refusal> &refusals)
@@ -425,6 +528,12 @@ QTableWidgetItem *MainWindow::addImageRow(const ImageRow &image)
     map->setData(ImageRowRole, QVariant::fromValue(image));
     ui->dskList->setItem(row, mapColumn, map);
     ui->dskList->setItem(row, 5, new QTableWidgetItem(formatText(image.format)));
+    // Rows of images with one name are told apart by their files.
+    QStringList files;
+    for (const QString &source : image.sources)
+        files << QDir::toNativeSeparators(QFileInfo(source).absoluteFilePath());
+    for (int column = 0; column < ui->dskList->columnCount(); ++column)
+        ui->dskList->item(row, column)->setToolTip(files.join(QLatin1Char('\n')));
 
     ui->dskList->setSortingEnabled(sorting);
     return map;
@@ -561,12 +670,17 @@ private:
 
 void MainWindow::on_action_Save_triggered()
 {
+    // Off while the list is empty (QAction::trigger does not ask).
+    if (ui->dskList->rowCount() == 0)
+        return;
     QVector<ImageRow> rows;
     for (int row = 0; row < ui->dskList->rowCount(); ++row) {
         const QTableWidgetItem *name = ui->dskList->item(row, 0);
         if (name && name->isSelected())
             rows.append(imageRowAt(row));
     }
+    if (!rows.isEmpty() && !chooseFirstOutputFolder())
+        return;
     ui->toolBox->setCurrentIndex(LogPage);
     session->startRun();
 
@@ -665,7 +779,24 @@ void MainWindow::on_actionSave_All_triggered()
 void MainWindow::setOutputRoot(const QString &root)
 {
     outputRoot = root;
+    outputChosen = true;
     showOutputFolder();
+}
+
+bool MainWindow::chooseFirstOutputFolder()
+{
+    if (outputChosen)
+        return true;
+    // Started from / or from a source tree, the working directory is no
+    // place to find rescues in by surprise: the first Save asks.
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Where should the rescued files go?"),
+                                                             QDir::currentPath(), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) {
+        statusBar()->showMessage(tr("Nothing saved: no output folder chosen"), statusTimeout);
+        return false;
+    }
+    useOutputFolder(folder);
+    return true;
 }
 
 void MainWindow::useOutputFolder(const QString &folder)
@@ -705,8 +836,25 @@ void MainWindow::on_actionOpen_output_folder_triggered()
             tr("%1 does not exist yet; Save makes it.").arg(QDir::toNativeSeparators(folder)), statusTimeout);
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-        statusBar()->showMessage(tr("No program could show %1").arg(QDir::toNativeSeparators(folder)), statusTimeout);
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        return;
+    // Without a file manager the path is what the user can take elsewhere.
+    const QString shown = QDir::toNativeSeparators(folder);
+    statusBar()->showMessage(tr("No program could show %1").arg(shown), statusTimeout);
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Open output folder"),
+                                tr("No program could show the output folder %1.").arg(shown), QMessageBox::Close,
+                                this);
+    box->setObjectName(QStringLiteral("noFileManager"));
+    box->setInformativeText(tr("Copy its path to open it in another program."));
+    QPushButton *copy = box->addButton(tr("&Copy path"), QMessageBox::AcceptRole);
+    copy->setObjectName(QStringLiteral("copyPath"));
+    box->setDefaultButton(copy);
+    connect(copy, &QPushButton::clicked, this, [this, shown] {
+        QGuiApplication::clipboard()->setText(shown);
+        statusBar()->showMessage(tr("Copied %1").arg(shown), statusTimeout);
+    });
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 ConversionReport MainWindow::convertImage(int row)
@@ -886,13 +1034,38 @@ void MainWindow::dropEvent(QDropEvent *event)
 {
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isDir())
+            paths += imagesInFolder(path);
+        else
+            paths.append(path);
     }
-    if (paths.isEmpty())
-        return;
     event->acceptProposedAction();
     addImages(paths);
+}
+
+QStringList MainWindow::imagesInFolder(const QString &folder)
+{
+    // The folder's own images, by their names; its subfolders are not
+    // looked into.
+    const QFileInfoList found = QDir(folder).entryInfoList(imageNamePatterns(), QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QStringList paths;
+    for (const QFileInfo &file : found)
+        paths << file.absoluteFilePath();
+    logEntry(LogEntry::info()
+                 .text(QStringLiteral("Folder "))
+                 .strong(QDir::toNativeSeparators(QDir(folder).absolutePath()))
+                 .text(QStringLiteral(": %1 disk image(s)").arg(paths.size())));
+    statusBar()->showMessage(tr("%n disk image(s) in %1", nullptr, paths.size()).arg(QDir::toNativeSeparators(folder)),
+                             statusTimeout);
+    return paths;
+}
+
+QStringList MainWindow::imageNamePatterns()
+{
+    return {QStringLiteral("*.dsk"), QStringLiteral("*.edsk"), QStringLiteral("*.scp")};
 }
 
 void MainWindow::setSalvage(bool on)

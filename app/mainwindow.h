@@ -67,7 +67,8 @@ public:
     void updateSectorMap();
 
     // Where Save writes; the current working directory by default. Not
-    // remembered: the Output folder command is.
+    // remembered: the Output folder command is. Once set, the first Save
+    // no longer asks (without it and the remembered folder, it does).
     void setOutputRoot(const QString &root);
     // The Output folder command once its folder is chosen: used from now on
     // and remembered for the next start.
@@ -141,6 +142,15 @@ private:
     };
 
     QStringList chooseImages(const QString &caption);
+    // The disk images a dropped folder holds (one level), counted in the
+    // log and the status bar.
+    QStringList imagesInFolder(const QString &folder);
+    // The names of the files taken for disk images in a folder.
+    static QStringList imageNamePatterns();
+    void updateSaveActions();
+    // The first Save ever asks where to write, proposing the working
+    // directory; false when the user chose nothing.
+    bool chooseFirstOutputFolder();
     // Loads paths into new rows; the map cell of the first row added, or null.
     QTableWidgetItem *loadImages(const QStringList &paths);
     QTableWidgetItem *addImageRow(const ImageRow &image);
@@ -178,4 +188,5 @@ private:
     QLabel *salvageIndicator = nullptr;
     Ui::MainWindow *ui = nullptr;
     QString outputRoot = QStringLiteral(".");
+    bool outputChosen = false; // by the user, the settings or setOutputRoot
 };

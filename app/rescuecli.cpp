@@ -107,8 +107,8 @@ struct BatchCommandLine
                                                     "suspect, counted and listed")};
     const QCommandLineOption merge{QStringLiteral("merge"),
                                    QStringLiteral("the images are reads of one disk: merge them sector by sector "
-                                                  "and rescue the result once, into the folder named after the "
-                                                  "first (implies --salvage)")};
+                                                  "and rescue the result once, into the folder NAME-merged, "
+                                                  "NAME being the first read's (implies --salvage)")};
     const QCommandLineOption forceMerge{QStringLiteral("force-merge"),
                                         QStringLiteral("merge the reads even when the good sectors they share "
                                                        "differ too much for reads of one disk, which --merge "

@@ -6,7 +6,9 @@
 #include "rescue/session.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
@@ -19,6 +21,7 @@
 namespace {
 constexpr int mapColumn = 3;
 constexpr int statusTimeout = 5000;
+const QString imageSuffix = QStringLiteral("dsk");
 const QString salvageKey = QStringLiteral("malvore/salvage");
 
 // Whether to merge reads refused as reads of different disks: asks the
@@ -42,10 +45,10 @@ SalvageController::SalvageController(MainWindow *window, QMenu *menu, QTableWidg
     , window(window)
     , list(list)
     , session(session)
-    , salvageAction(new QAction(MainWindow::tr("Salvage damaged sectors"), this))
-    , mergeAction(new QAction(MainWindow::tr("Merge reads"), this))
-    , bestImageAction(new QAction(MainWindow::tr("Save merged image..."), this))
-    , reportAction(new QAction(MainWindow::tr("Export sector report..."), this))
+    , salvageAction(new QAction(MainWindow::tr("&Salvage damaged sectors"), this))
+    , mergeAction(new QAction(MainWindow::tr("&Merge reads"), this))
+    , bestImageAction(new QAction(MainWindow::tr("Save merged &image…"), this))
+    , reportAction(new QAction(MainWindow::tr("&Export sector report…"), this))
 {
     salvageAction->setObjectName(QStringLiteral("actionSalvage"));
     salvageAction->setCheckable(true);
@@ -73,12 +76,38 @@ SalvageController::SalvageController(MainWindow *window, QMenu *menu, QTableWidg
     updateActions();
 }
 
+QString SalvageController::proposedImagePath(const QString &folder, const ImageRow &row)
+{
+    // A merged row already carries the merge's name; a salvaged read gets
+    // the same suffix, so that the image never takes the read's own name.
+    const QString name = row.sources.size() > 1 ? row.name : mergedImageName(row.name);
+    return QDir(folder).filePath(safeImageName(name) + QLatin1Char('.') + imageSuffix);
+}
+
+QString SalvageController::withImageSuffix(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path.endsWith(QLatin1Char('.')) ? path + imageSuffix : path + QLatin1Char('.') + imageSuffix;
+}
+
 void SalvageController::chooseBestImagePath()
 {
-    const QString path = QFileDialog::getSaveFileName(window, MainWindow::tr("Save merged image"), window->lastDir,
-                                                      MainWindow::tr("Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)"));
-    if (!path.isEmpty())
-        saveBestImage(path);
+    const ImageRow row = window->imageRowAt(list->currentRow());
+    QFileDialog dialog(window, MainWindow::tr("Save merged image"));
+    dialog.setObjectName(QStringLiteral("bestImageDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(MainWindow::tr("Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)"));
+    // The dialog adds the extension to a name typed without one, and asks
+    // before replacing the file so named.
+    dialog.setDefaultSuffix(imageSuffix);
+    const QString proposal = proposedImagePath(window->outputFolder(), row);
+    dialog.setDirectory(QFileInfo(proposal).absolutePath());
+    dialog.selectFile(QFileInfo(proposal).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    // A native dialog may not add it.
+    saveBestImage(withImageSuffix(dialog.selectedFiles().first()));
 }
 
 void SalvageController::chooseReportFolder()
@@ -138,10 +167,7 @@ void SalvageController::reloadRows()
         const LoadResult result = files.size() > 1 ? session->merge(files) : session->load(files.value(0));
         if (result.status != LoadResult::Status::Accepted)
             continue;
-        ImageRow row = result.row;
-        if (files.size() > 1)
-            row.name = QStringLiteral("%1-merged").arg(row.name);
-        QTableWidgetItem *map = window->addImageRow(row);
+        QTableWidgetItem *map = window->addImageRow(result.row);
         if (salvaging() || files.size() > 1)
             map->setData(MainWindow::PhysicalDiskRole, QVariant::fromValue(result.physical));
     }
@@ -189,9 +215,7 @@ bool SalvageController::mergeSelectedRows()
         showStatus(MainWindow::tr("The reads could not be merged"));
         return false;
     }
-    ImageRow row = result.row;
-    row.name = QStringLiteral("%1-merged").arg(row.name);
-    QTableWidgetItem *map = window->addImageRow(row);
+    QTableWidgetItem *map = window->addImageRow(result.row);
     map->setData(MainWindow::PhysicalDiskRole, QVariant::fromValue(result.physical));
     list->setCurrentCell(map->row(), 0);
     return true;

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include "imagelist/imagerow.h"
+
 class MainWindow;
 class QAction;
 class QMenu;
@@ -33,6 +35,12 @@ public:
     bool saveBestImage(const QString &path);
     // NAME.sectors.csv and NAME.files.csv of the selected row into folder.
     bool exportSectorReport(const QString &folder);
+
+    // Where Save merged image proposes to write row's image: NAME-merged.dsk
+    // in folder (the output folder), after the merge's first read.
+    static QString proposedImagePath(const QString &folder, const ImageRow &row);
+    // path, with ".dsk" added when its name has no extension.
+    static QString withImageSuffix(const QString &path);
 
 private:
     void chooseBestImagePath();

@@ -60,7 +60,8 @@ struct FileSummary
     QString name;   // as the catalog gives it, or the lost block's name
     QString file;   // the output file in the image folder
     QString type;   // "basic", "code", ...
-    int length = 0;
+    int length = 0;     // a catalog file: its catalog length, the header included; a lost block: bodyLength
+    int bodyLength = 0; // the bytes of the output file (the .inf "len" of a file with a header)
     int bad = 0;
     int suspect = 0;
     int zero = 0;   // read sectors that hold only zeros

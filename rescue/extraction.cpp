@@ -193,6 +193,7 @@ Verdict extractFile(RescueState &state, TosFile &file, libtap &tap)
         summary.file = outputName;
         summary.type = type.word;
         summary.length = file.length;
+        summary.bodyLength = body.size();
         summary.bad = file.badCount;
         summary.suspect = file.suspectCount;
         summary.zero = file.falsePositives;

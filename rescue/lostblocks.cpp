@@ -34,6 +34,7 @@ void summarise(RescueState &state, int first, int count, const QString &file, co
     summary.file = file;
     summary.type = type;
     summary.length = length;
+    summary.bodyLength = length;
     summary.origin = FileOrigin::Lost;
     summary.headerSize = headerSize;
     summary.start = start;

@@ -62,12 +62,18 @@ QByteArray sectorsCsv(const ImageRow &row, const ConversionReport &report)
 
 QByteArray filesCsv(const ConversionReport &report)
 {
+    // The catalog's length holds a file's header, the output file and the
+    // .inf's "len" do not: two columns, the second after the others so that
+    // those keep their places. A lost block has no catalog length.
     QByteArray csv = csvLine({QStringLiteral("name"), QStringLiteral("file"), QStringLiteral("type"),
-                              QStringLiteral("length"), QStringLiteral("bad"), QStringLiteral("suspect"),
-                              QStringLiteral("zero"), QStringLiteral("complete"), QStringLiteral("verdict")});
+                              QStringLiteral("catalog_length"), QStringLiteral("bad"), QStringLiteral("suspect"),
+                              QStringLiteral("zero"), QStringLiteral("complete"), QStringLiteral("verdict"),
+                              QStringLiteral("body_length")});
     for (const FileSummary &file : report.files)
-        csv += csvLine({file.name, file.file, file.type, QString::number(file.length), QString::number(file.bad),
-                        QString::number(file.suspect), QString::number(file.zero),
-                        file.complete() ? QStringLiteral("yes") : QStringLiteral("no"), verdictName(file.verdict)});
+        csv += csvLine({file.name, file.file, file.type,
+                        file.origin == FileOrigin::Lost ? QString() : QString::number(file.length),
+                        QString::number(file.bad), QString::number(file.suspect), QString::number(file.zero),
+                        file.complete() ? QStringLiteral("yes") : QStringLiteral("no"), verdictName(file.verdict),
+                        QString::number(file.bodyLength)});
     return csv;
 }

@@ -104,6 +104,11 @@ LoadResult RescueSession::merge(const QStringList &paths)
     return result;
 }
 
+QString mergedImageName(const QString &firstRead)
+{
+    return firstRead + QStringLiteral("-merged");
+}
+
 LoadResult RescueSession::mergeQuietly(const QStringList &paths) const
 {
     LoadResult result;
@@ -189,6 +194,7 @@ LoadResult RescueSession::mergeQuietly(const QStringList &paths) const
         return refuse(cpmRefusal());
     result.physical = std::move(outcome.read.disk);
     result.row = std::move(outcome.row);
+    result.row.name = mergedImageName(result.row.name);
     result.row.reads = names;
     result.row.sources = paths;
     result.status = LoadResult::Status::Accepted;

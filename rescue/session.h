@@ -74,6 +74,12 @@ struct SaveSummary
     bool cancelled = false;
 };
 
+// The name of a merge of reads whose first read is named firstRead
+// ("disk" gives "disk-merged"): its row, its image folder and its files,
+// in the window and the batch tool alike, kept apart from the first read's
+// own rescue.
+QString mergedImageName(const QString &firstRead);
+
 // Where a Save takes its rows from: rows the window holds, or image files
 // loaded as the Save goes. fetch runs on the pool's threads.
 class RowSource
@@ -121,7 +127,8 @@ public:
 
     LoadResult load(const QString &path);
     LoadResult loadData(const QByteArray &bytes, const QString &name);
-    // Reads of one disk, merged into one row named after the first read.
+    // Reads of one disk, merged into one row named after the first read
+    // (see mergedImageName).
     LoadResult merge(const QStringList &paths);
     // The same without reporting: the entries come back in the result.
     // Safe to call from any thread.

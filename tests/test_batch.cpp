@@ -248,8 +248,8 @@ private slots:
         QCOMPARE(names, QStringList({"actionOutput_folder", "actionOpen_output_folder", "|", "actionSalvage",
                                      "actionMerge", "actionSave_merged_image", "actionExport_sector_report"}));
         const QList<QAction *> actions = menu->actions().mid(3);
-        const QStringList texts = {"Salvage damaged sectors", "Merge reads", "Save merged image...",
-                                   "Export sector report..."};
+        const QStringList texts = {"&Salvage damaged sectors", "&Merge reads", "Save merged &image…",
+                                   "&Export sector report…"};
         for (int i = 0; i < actions.size(); ++i) {
             QCOMPARE(actions.at(i)->text(), texts.at(i));
             QVERIFY2(actions.at(i)->shortcut().isEmpty(), qPrintable(texts.at(i)));

@@ -470,7 +470,7 @@ private slots:
             rescue({image}, out, mode);
             const QStringList files = QString::fromUtf8(readFile(out + "/verdict/verdict.files.csv")).split("\r\n");
             const QString game = files.filter(QRegularExpression("^GA")).value(0);
-            QVERIFY2(game.endsWith(salvage ? salvageVerdict : defaultVerdict), qPrintable(files.join(" | ")));
+            QVERIFY2(game.section(',', 7, 8) == (salvage ? salvageVerdict : defaultVerdict), qPrintable(files.join(" | ")));
         }
     }
 
@@ -493,16 +493,18 @@ private slots:
         mode.bestImage = dir + "/best.dsk";
         const InProcessRun run = rescue(reads, dir + "/out", mode);
         QCOMPARE(run.status, 0);
-        QCOMPARE(readFile(dir + "/out/read1/GAME.cod"), first.game.mid(5));
+        QCOMPARE(readFile(dir + "/out/read1-merged/GAME.cod"), first.game.mid(5));
         QVERIFY2(linesOf(run.out).contains("Merged 3 reads: 640 good, 0 suspect, 0 missing sector(s); 1 good sector(s) "
                                            "more than the best single read; 0 conflict(s)"),
                  qPrintable(run.out));
         QVERIFY(linesOf(run.out).contains("Read 2 (read2): 639 good sector(s); supplied 1 good and 0 suspect"));
         QVERIFY(linesOf(run.out).contains("file GAME "));
-        const QStringList files = QString::fromUtf8(readFile(dir + "/out/read1/read1.files.csv")).split("\r\n");
-        QCOMPARE(files.value(0), "name,file,type,length,bad,suspect,zero,complete,verdict");
-        QCOMPARE(files.value(1), "GAME,GAME.cod,code,1005,0,0,0,yes,complete");
-        const QStringList sectors = QString::fromUtf8(readFile(dir + "/out/read1/read1.sectors.csv")).split("\r\n");
+        const QStringList files =
+            QString::fromUtf8(readFile(dir + "/out/read1-merged/read1-merged.files.csv")).split("\r\n");
+        QCOMPARE(files.value(0), "name,file,type,catalog_length,bad,suspect,zero,complete,verdict,body_length");
+        QCOMPARE(files.value(1), "GAME,GAME.cod,code,1005,0,0,0,yes,complete,1000");
+        const QStringList sectors =
+            QString::fromUtf8(readFile(dir + "/out/read1-merged/read1-merged.sectors.csv")).split("\r\n");
         QCOMPARE(sectors.value(0), "logical,track,side,sector_id,state,agreeing,supplier,owner");
         QCOMPARE(sectors.value(1 + 0), "0,0,0,0,good,3,read1,catalog");
         QCOMPARE(sectors.value(1 + 17), "17,1,0,7,good,2,read2,GAME");
@@ -600,7 +602,7 @@ private slots:
                                                               .arg(differing)
                                                               .arg(shared)}
                                             : QStringList());
-        const QString file = tracks == 40 ? "/out/read1/GAME.cod" : "/out/read1/WIDE.C.cod";
+        const QString file = tracks == 40 ? "/out/read1-merged/GAME.cod" : "/out/read1-merged/WIDE.C.cod";
         QVERIFY2(QFile::exists(dir + file), qPrintable(run.out));
     }
 
@@ -628,7 +630,7 @@ private slots:
                                 "sectors they share differ); merged as asked"),
                  qPrintable(forced.out));
         QCOMPARE(lines.filter(QRegularExpression("^Merged 2 reads: .*; 12 conflict\\(s\\)$")).size(), 1);
-        QVERIFY(QFile::exists(dir + "/out/read1/read1.tap"));
+        QVERIFY(QFile::exists(dir + "/out/read1-merged/read1-merged.tap"));
     }
 
     // Many one-track reads, each damaged elsewhere, merge sector by sector

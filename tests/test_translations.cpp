@@ -4,16 +4,21 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTest>
 #include <QToolBox>
 #include <QTranslator>
 
 // The translator set-up of the entry function, seen through the form: ctest
 // starts this test with LC_ALL=de_DE.UTF-8, and the shipped German catalog
-// translates the menus and actions but not the table headers.
+// translates the menus, actions, table headers, pages, dialogs and refusal
+// reasons, but not the log.
 class TestTranslations : public QObject
 {
     Q_OBJECT
@@ -57,21 +62,59 @@ private slots:
 
         MainWindow window;
         QCOMPARE(menuTitle(window), QString::fromUtf8("&Datei"));
-        QCOMPARE(action(window, "action_Open")->text(), QString::fromUtf8("Ö&ffnen"));
+        QCOMPARE(action(window, "action_Open")->text(), QString::fromUtf8("Ö&ffnen…"));
         QCOMPARE(action(window, "actionSave_All")->statusTip(),
                  QString::fromUtf8("Alle geöffneten Dateien verarbeiten"));
-        QCOMPARE(action(window, "actionAbout")->text(), QString::fromUtf8("Über"));
+        QCOMPARE(action(window, "actionAbout")->text(), QString::fromUtf8("Ü&ber…"));
     }
 
-    void untranslatedTextsKeepTheFormText()
+    void tableAndPagesInGerman()
     {
         installed = installTranslators(QLocale::system());
         MainWindow window;
         const auto *table = window.findChild<QTableWidget *>(QStringLiteral("dskList"));
-        QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("Tracks"));
+        QStringList headers;
+        for (int column = 0; column < table->columnCount(); ++column)
+            headers << table->horizontalHeaderItem(column)->text();
+        QCOMPARE(headers, QStringList({"Datei", "Spuren", "Seiten", "Karte", "Defekte Sektoren", "TOS"}));
         QCOMPARE(window.findChild<QToolBox *>(QStringLiteral("toolBox"))->itemText(0),
-                 QStringLiteral("Log"));
+                 QStringLiteral("Protokoll"));
+        // Shortcuts keep their keys.
         QCOMPARE(action(window, "action_Open")->shortcut().toString(), QStringLiteral("Ctrl+O"));
+    }
+
+    // A refusal's reason in German where the window shows it; the log keeps
+    // the words of the reader.
+    void refusalReasonsInGerman_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: the folder itself
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("not an image") << QByteArray(300, 'j') << QString::fromUtf8("Unbekanntes Dateiformat.")
+                                      << "Unknown file format.";
+        QTest::newRow("a folder") << QByteArray() << QString::fromUtf8("Keine reguläre Datei (ein Ordner); nicht gelesen.")
+                                  << "Not a regular file (a folder); not read.";
+    }
+
+    void refusalReasonsInGerman()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(QString, logged);
+        installed = installTranslators(QLocale::system());
+        QTemporaryDir dir;
+        QString path = dir.path();
+        if (!bytes.isEmpty()) {
+            path = dir.filePath(QStringLiteral("junk.dsk"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        MainWindow window;
+        window.openImages({path});
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QString::fromUtf8("Abgelehnt %1: %2").arg(QFileInfo(path).fileName(), shown));
+        QVERIFY(window.findChild<QTextEdit *>(QStringLiteral("log"))->toPlainText().contains(logged));
     }
 
     void regionalVariantFallsBackToLanguage()
@@ -88,7 +131,7 @@ private slots:
         QVERIFY(!installed.program);
         MainWindow window;
         QCOMPARE(menuTitle(window), QStringLiteral("&File"));
-        QCOMPARE(action(window, "action_Open")->text(), QStringLiteral("&Open"));
+        QCOMPARE(action(window, "action_Open")->text(), QString::fromUtf8("&Open…"));
     }
 
     void everyShippedTranslationIsEmbedded()

@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QImageReader>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRawFont>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableWidget>
@@ -62,7 +64,8 @@ private slots:
             headers << table->horizontalHeaderItem(c)->text();
         QCOMPARE(headers, QStringList({"File", "Tracks", "Sides", "Map", "Bad sectors", "TOS"}));
         QCOMPARE(table->iconSize(), QSize(96, 96));
-        QCOMPARE(table->font().pointSize(), 12);
+        // The platform's font, as every other list.
+        QCOMPARE(table->font(), QApplication::font(table));
 
         window.close();
         QSettings settings;
@@ -137,11 +140,11 @@ private slots:
             const char *object, *text, *tip, *status, *shortcut;
         };
         const Expected expected[] = {
-            {"action_Open", "&Open", "Open", "Open DSK file(s)", "Ctrl+O"},
+            {"action_Open", "&Open…", "Open", "Open DSK file(s)", "Ctrl+O"},
             {"action_Save", "&Save", "Save", "Save files from current image", "Ctrl+S"},
-            {"actionSave_All", "Save &All", "Save All", "Process all opened files", "Ctrl+A"},
+            {"actionSave_All", "Save &All", "Save All", "Process all opened files", "Ctrl+Shift+S"},
             {"action_Quit", "&Quit", "Quit", "Quit", "Ctrl+Q, Ctrl+X"},
-            {"actionAbout", "About", "About", "About", "Ctrl+I"},
+            {"actionAbout", "&About…", "About", "About", "Ctrl+I"},
         };
         for (const Expected &e : expected) {
             auto *action = window.findChild<QAction *>(e.object);
@@ -153,6 +156,45 @@ private slots:
             QVERIFY2(!action->icon().isNull(), e.object);
         }
         QCOMPARE(window.findChild<QAction *>("action_Quit")->shortcut().count(), 2);
+    }
+
+    // Every command of the menus has its mnemonic; those that open a
+    // dialog say so with "…"; About lives in the Help menu.
+    void menusAsEverywhere_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QStringList>("dialogs"); // the menu's commands that open a dialog
+        QTest::newRow("File") << "menuFile" << QStringList{"action_Open", "actionAdd_images"};
+        QTest::newRow("Go") << "menuGo" << QStringList{"actionGo_to"};
+        QTest::newRow("Rescue") << "menuRescue"
+                                << QStringList{"actionOutput_folder", "actionSave_merged_image",
+                                               "actionExport_sector_report"};
+        QTest::newRow("Help") << "menuHelp" << QStringList{"actionAbout"};
+    }
+
+    void menusAsEverywhere()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, dialogs);
+        MainWindow window;
+        const auto *shown = window.findChild<QMenu *>(menu);
+        QVERIFY(shown);
+        QVERIFY2(shown->title().contains('&'), qPrintable(shown->title()));
+        QStringList mnemonics;
+        for (const QAction *action : shown->actions()) {
+            if (action->isSeparator())
+                continue;
+            const QString text = action->text();
+            const int amp = text.indexOf('&');
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            mnemonics << text.mid(amp + 1, 1).toLower();
+            QCOMPARE(text.endsWith(QString::fromUtf8("…")), dialogs.contains(action->objectName()));
+            QVERIFY2(!text.endsWith("..."), qPrintable(text));
+        }
+        // No two commands of a menu share a key.
+        QCOMPARE(QSet<QString>(mnemonics.begin(), mnemonics.end()).size(), mnemonics.size());
+        if (menu == "menuHelp")
+            QVERIFY(shown->actions().contains(window.findChild<QAction *>("actionAbout")));
     }
 
     void quitNeedsBothKeys()
@@ -186,6 +228,23 @@ private slots:
         window.findChild<QTableWidget *>("dskList")->clearSelection();
         window.findChild<QTableWidget *>("dskList")->selectRow(0);
         QCOMPARE(toolBox->currentIndex(), 1);
+    }
+
+    // At the first start's size the hex view shows whole lines (address,
+    // bytes and characters) and a whole sector of them at least.
+    void hexViewWholeAtFirstStartSize()
+    {
+        const QString path = writeImage("wide.dsk", ImageBuilder(40, 1).dsk());
+        MainWindow window;
+        window.resize(1000, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.openImages({path});
+        auto *hex = window.findChild<HexView *>("hexView");
+        QTRY_VERIFY(hex->isVisible());
+        QCOMPARE(hex->horizontalScrollBar()->maximum(), 0);
+        QVERIFY2(hex->viewport()->height() >= 16 * QFontMetrics(hex->font()).lineSpacing(),
+                 qPrintable(QString::number(hex->viewport()->height())));
     }
 
     void aboutBoxShowsNameAndIcon()

@@ -4,7 +4,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -22,6 +26,8 @@
 #include <QToolButton>
 
 #include <functional>
+
+#include <unistd.h>
 
 using namespace rescuetest;
 
@@ -509,6 +515,150 @@ private slots:
         });
         QCOMPARE(caption, QString("Add DSK files"));
         QCOMPARE(filters, QStringList({"Disk images (*.dsk *.DSK *.edsk *.scp *.SCP)", "All files (*)"}));
+    }
+
+    // One file is one row however it is named; each row tells its file.
+    void addingAnImageTwiceAddsItOnce_data()
+    {
+        QTest::addColumn<QString>("again"); // the second name of once.dsk, relative to the folder
+        QTest::newRow("the same name") << "twice/once.dsk";
+        QTest::newRow("another spelling") << "twice/../twice/./once.dsk";
+        QTest::newRow("a hard link") << "twice/link.dsk";
+    }
+
+    void addingAnImageTwiceAddsItOnce()
+    {
+        QFETCH(QString, again);
+        const QString once = image("twice/once.dsk");
+        QFile::remove(files.filePath("twice/link.dsk"));
+        QCOMPARE(::link(QFile::encodeName(once).constData(), QFile::encodeName(files.filePath("twice/link.dsk")).constData()), 0);
+        MainWindow window;
+        window.openImages({once, image("twice/other.dsk")});
+        window.addImages({files.filePath(again)});
+        QCOMPARE(names(window), QStringList({"once", "other"}));
+        // The row already listed is the one selected.
+        QCOMPARE(table(window)->item(table(window)->currentRow(), 0)->text(), QString("once"));
+        QCOMPARE(statusText(window), QString("1 already in the list"));
+        QCOMPARE(logLines(window).last(),
+                 QDir::toNativeSeparators(files.filePath(again)) + " is already in the list; not added again");
+        for (int column = 0; column < table(window)->columnCount(); ++column)
+            QCOMPARE(table(window)->item(0, column)->toolTip(), QDir::toNativeSeparators(once));
+    }
+
+    // A folder dropped on the window adds the disk images it holds, not
+    // those of its subfolders; a file dropped beside it is added as ever.
+    void droppedFolderAddsItsImages()
+    {
+        const QString folder = files.filePath("dropped");
+        for (const char *name : {"b.dsk", "A.DSK", "c.edsk", "sub/d.dsk"})
+            image(QString("dropped/") + name);
+        image("dropped/notes.txt", "not an image");
+        const QString single = image("single.dsk");
+        MainWindow window;
+        table(window)->setSortingEnabled(false);
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(folder), QUrl::fromLocalFile(single)});
+        // As a drag ends: it enters the window, then drops.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(names(window), QStringList({"A", "b", "c", "single"}));
+        QVERIFY(logLines(window).contains("Folder " + QDir::toNativeSeparators(folder) + ": 3 disk image(s)"));
+        QVERIFY(!window.findChild<QMessageBox *>("refusedFiles"));
+    }
+
+    // The first Save ever asks where to write, proposing the working
+    // directory; the answer is remembered, and no answer saves nothing.
+    void firstSaveAsksWhereToWrite_data()
+    {
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("a folder chosen") << true;
+        QTest::newRow("cancelled") << false;
+    }
+
+    void firstSaveAsksWhereToWrite()
+    {
+        QFETCH(bool, chosen);
+        QTemporaryDir work;
+        QTemporaryDir output;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        MainWindow window;
+        window.openImages({samples + "tos-a4.dsk"});
+        QString proposed;
+        const QString caption = whileFileDialogShown(action(window, "actionSave_All"), [&](QFileDialog *dialog) {
+            proposed = dialog->directory().absolutePath();
+            if (!chosen) {
+                dialog->reject();
+                return;
+            }
+            dialog->setDirectory(output.path());
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QDir::setCurrent(previous);
+        QCOMPARE(caption, QString("Where should the rescued files go?"));
+        QCOMPARE(QFileInfo(proposed).canonicalFilePath(), QFileInfo(work.path()).canonicalFilePath());
+        QCOMPARE(entriesIn(work.path()), QStringList());
+        QCOMPARE(entriesIn(output.path()), chosen ? QStringList({"tos-a4"}) : QStringList());
+        QCOMPARE(QSettings().value("malvore/outputDir").toString(), chosen ? output.path() : QString());
+        if (!chosen)
+            QCOMPARE(statusText(window), QString("Nothing saved: no output folder chosen"));
+        // Once chosen, Save asks no more; cancelled, it asks again.
+        bool asked = false;
+        whileFileDialogShown(action(window, "actionSave_All"), [&](QFileDialog *dialog) {
+            asked = true;
+            dialog->reject();
+        });
+        QCOMPARE(asked, !chosen);
+    }
+
+    // Without a program to show the folder, its path can be copied.
+    void outputFolderPathCopiedWithoutAFileManager()
+    {
+        QTemporaryDir output;
+        MainWindow window;
+        window.setOutputRoot(output.path());
+        // The offscreen platform has no services: nothing shows a folder.
+        action(window, "actionOpen_output_folder")->trigger();
+        auto *box = window.findChild<QMessageBox *>("noFileManager");
+        QVERIFY(box);
+        QVERIFY(box->isVisible());
+        auto *copy = box->findChild<QPushButton *>("copyPath");
+        QVERIFY(copy);
+        QGuiApplication::clipboard()->clear();
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QDir::toNativeSeparators(output.path()));
+    }
+
+    // Save and Save All have nothing to do on an empty list; Ctrl+A in
+    // the list selects every row and saves nothing.
+    void saveNeedsImagesAndCtrlASelects()
+    {
+        QTemporaryDir output;
+        MainWindow window;
+        window.setOutputRoot(output.path());
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (const char *name : {"action_Save", "actionSave_All"})
+            QVERIFY2(!action(window, name)->isEnabled(), name);
+        window.openImages({image("a.dsk"), image("b.dsk"), image("c.dsk")});
+        for (const char *name : {"action_Save", "actionSave_All"})
+            QVERIFY2(action(window, name)->isEnabled(), name);
+        QCOMPARE(table(window)->selectionModel()->selectedRows().size(), 1);
+        table(window)->setFocus();
+        QTest::keyClick(table(window), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(table(window)->selectionModel()->selectedRows().size(), 3);
+        QCOMPARE(entriesIn(output.path()), QStringList());
+        // One Tab leaves the list.
+        QTest::keyClick(table(window), Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != table(window));
+        action(window, "actionClear")->trigger();
+        for (const char *name : {"action_Save", "actionSave_All"})
+            QVERIFY2(!action(window, name)->isEnabled(), name);
     }
 
     void quitHintAfterTheFirstKey()

@@ -3,9 +3,12 @@
 #include "damageddisk.h"
 #include "disk/physicaldisk.h"
 #include "mainwindow.h"
+#include "salvagecontroller.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <QItemSelectionModel>
 #include <QSettings>
 #include <QTableWidget>
@@ -108,6 +111,86 @@ private slots:
         QCOMPARE(dsk.sector(t, s, id), first.game.mid(256, 256));
     }
 
+    // Save merged image proposes NAME-merged.dsk in the output folder, NAME
+    // being the first read's, and adds the extension to a name without one.
+    void mergedImageProposal_data()
+    {
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("proposed");
+        QTest::newRow("a merge") << QStringList{"/in/read1.dsk", "/in/read2.dsk"} << "read1-merged" << "read1-merged.dsk";
+        QTest::newRow("one salvaged read") << QStringList{"/in/disk.dsk"} << "disk" << "disk-merged.dsk";
+        QTest::newRow("a name no path may hold") << QStringList{"/in/x.dsk"} << "A/B" << "A_B-merged.dsk";
+    }
+
+    void mergedImageProposal()
+    {
+        QFETCH(QStringList, sources);
+        QFETCH(QString, name);
+        QFETCH(QString, proposed);
+        ImageRow row;
+        row.name = name;
+        row.sources = sources;
+        QCOMPARE(SalvageController::proposedImagePath("/out/rescued", row), "/out/rescued/" + proposed);
+    }
+
+    void imageSuffixAdded_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no extension") << "/out/best" << "/out/best.dsk";
+        QTest::newRow("a final dot") << "/out/best." << "/out/best.dsk";
+        QTest::newRow("dsk") << "/out/best.dsk" << "/out/best.dsk";
+        QTest::newRow("another extension") << "/out/best.edsk" << "/out/best.edsk";
+        QTest::newRow("a dot in a folder") << "/out/v1.2/best" << "/out/v1.2/best.dsk";
+    }
+
+    void imageSuffixAdded()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(SalvageController::withImageSuffix(typed), saved);
+    }
+
+    // The dialog itself: in the output folder, the name proposed; a name
+    // typed without an extension is saved with one. The merge's rescue
+    // goes to the folder the batch tool gives it.
+    void mergedImageDialogProposesAndSaves()
+    {
+        DamagedDisk first;
+        first.remove(17);
+        DamagedDisk second;
+        second.remove(18);
+        QTemporaryDir output;
+        MainWindow window;
+        window.setOutputRoot(output.path());
+        window.openImages({image("m1.dsk", first.image.edsk()), image("m2.dsk", second.image.edsk())});
+        selectRows(window, {0, 1});
+        QVERIFY(window.mergeSelectedRows());
+        QString directory, selected;
+        QTimer poll;
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || dialog->objectName() != "bestImageDialog")
+                return;
+            directory = dialog->directory().absolutePath();
+            selected = dialog->selectedFiles().value(0);
+            dialog->selectFile(output.filePath("typed"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        poll.start();
+        action(window, "actionSave_merged_image")->trigger();
+        poll.stop();
+        QCOMPARE(QFileInfo(directory).canonicalFilePath(), QFileInfo(output.path()).canonicalFilePath());
+        QCOMPARE(QFileInfo(selected).fileName(), QString("m1-merged.dsk"));
+        QVERIFY(QFileInfo(output.filePath("typed.dsk")).size() > 0);
+        QVERIFY(!QFileInfo::exists(output.filePath("typed")));
+
+        action(window, "action_Save")->trigger();
+        QVERIFY(QFileInfo(output.filePath("m1-merged/GAME.cod")).isFile());
+    }
+
     void mergeRefusesOtherGeometries()
     {
         MainWindow window;
@@ -129,7 +212,7 @@ private slots:
         QVERIFY(QDir().mkpath(out));
         QVERIFY(window.exportSectorReport(out));
         const QStringList files = QString::fromUtf8(readFile(out + "/rep.files.csv")).split("\r\n");
-        QCOMPARE(files.value(1), QString("GAME,GAME.cod,code,1005,1,0,0,no,damaged"));
+        QCOMPARE(files.value(1), QString("GAME,GAME.cod,code,1005,1,0,0,no,damaged,1000"));
         const QStringList sectors = QString::fromUtf8(readFile(out + "/rep.sectors.csv")).split("\r\n");
         QCOMPARE(sectors.value(1 + 19), QString("19,1,0,5,missing,0,,GAME"));
         // Only the report: no rescue was written.

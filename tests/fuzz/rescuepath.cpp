@@ -202,7 +202,7 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
         owned[fields.at(7)] << i;
     }
 
-    // files.csv: name, file, type, length, bad, suspect, zero, complete, verdict.
+    // files.csv: name, file, type, catalog_length, bad, suspect, zero, complete, verdict, body_length.
     static const QStringList verdicts{QStringLiteral("complete"), QStringLiteral("damaged"), QStringLiteral("suspect"),
                                       QStringLiteral("unverified")};
     QHash<QString, int> names;
@@ -215,7 +215,7 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
         const FileSummary &summary = report.files.at(i);
         const QStringList &fields = files.at(i + 1);
         const QString which = QStringLiteral("files.csv row %1 (%2)").arg(i + 1).arg(fields.value(0));
-        if (fields.size() != 9)
+        if (fields.size() != 10)
             return which + QStringLiteral(" is malformed");
         if (fields.at(0) != cellOf(summary.name) || fields.at(1) != cellOf(summary.file)
             || fields.at(8) != verdictName(summary.verdict))
@@ -228,6 +228,8 @@ QString verdictProblem(const ImageRow &row, const ConversionReport &report)
         if (complete && (fields.at(4) != QLatin1String("0") || fields.at(5) != QLatin1String("0")))
             return which + QStringLiteral(": complete with bad or suspect sectors counted");
         const QByteArray written = fileBytes(report.folder + summary.file);
+        if (fields.at(9) != QString::number(written.size()))
+            return which + QStringLiteral(": body_length %1, %2 bytes written").arg(fields.at(9)).arg(written.size());
 
         // Catalog files first, in catalog order: every one is written as
         // its sectors give it, missing ones as zeros.
