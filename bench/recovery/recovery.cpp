@@ -41,6 +41,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QSet>
@@ -1146,6 +1147,7 @@ struct Rescued
     QVector<QMap<QString, QString>> rows; // files.csv
     QVector<QByteArray> bytes;            // each row's file
     QMultiMap<QString, int> byName;       // rows by name
+    QStringList absent;                   // files.csv's files that are not there
     QVector<int> placeOfLogical;          // from sectors.csv
     QMap<QString, QVector<int>> owned;    // logical sectors by owner, in order
 };
@@ -1168,7 +1170,10 @@ Rescued rescued(const QString &out, const QString &image)
     for (const auto &row : csvRows(files)) {
         r.byName.insert(row.value(QStringLiteral("name")), r.rows.size());
         r.rows << row;
-        r.bytes << readFile(r.folder + row.value(QStringLiteral("file")));
+        const QString file = r.folder + row.value(QStringLiteral("file"));
+        r.bytes << readFile(file);
+        if (!QFileInfo(file).isFile())
+            r.absent << row.value(QStringLiteral("file"));
     }
     for (const auto &row : csvRows(r.folder + image + QStringLiteral(".sectors.csv"))) {
         const int logical = row.value(QStringLiteral("logical")).toInt();
@@ -1247,6 +1252,29 @@ void explain(const Disk &disk, const KnownFile &file, const QByteArray &got, con
     std::fprintf(stderr, "\n");
 }
 
+// A file the reads allow that no rescued file matches: what became of its
+// first sector (the row that owns it), and where that row's bytes differ.
+void explainMissed(const Disk &disk, const KnownFile &file, const Rescued &said, const QString &mode,
+                   const QString &image, const QVector<Source> &sources)
+{
+    const int logical = said.placeOfLogical.indexOf(file.places.first());
+    QString owner;
+    for (auto it = said.owned.cbegin(); it != said.owned.cend() && owner.isEmpty(); ++it)
+        if (it.value().contains(logical))
+            owner = it.key();
+    QByteArray got;
+    for (int r = 0; r < said.rows.size(); ++r)
+        if (!owner.isEmpty()
+            && (said.rows.at(r).value(QStringLiteral("name")) == owner || said.rows.at(r).value(QStringLiteral("file")) == owner))
+            got = said.bytes.at(r);
+    explain(disk, file, got,
+            QStringLiteral("%1: within the limit, no file byte-exact (its first sector, logical %2, in %3)")
+                .arg(mode)
+                .arg(logical)
+                .arg(owner.isEmpty() ? QStringLiteral("no file") : owner),
+            image, sources);
+}
+
 // How one mode did on a set of files.
 struct Tally
 {
@@ -1265,10 +1293,11 @@ struct Tally
     int entriesLost = 0;
     int entriesLostLimit = 0;
     int entriesLostExact = 0;
-    // Files whose name only a deleted entry the reads give holds (deleted
-    // files, and files with entries lost where a deleted entry of their
-    // first block and length remains), and of them those byte-exact under
-    // that name; the second pair for files with entries lost only.
+    // Files within the limit whose name only a deleted entry the reads give
+    // holds (deleted files, and files with entries lost where a deleted
+    // entry of their first block and length remains), and of them those
+    // byte-exact under that name; the second pair for files with entries
+    // lost only.
     int nameable = 0;
     int named = 0;
     int nameableLost = 0;
@@ -1317,12 +1346,16 @@ bool entryGiven(const Allowed &allowed, int entry) { return allowed.catalog.valu
 // file, the bytes rescued for it under its own name (none when files.csv
 // does not list it).
 QVector<QByteArray> evaluate(const Disk &disk, const Rescued &said, const Allowed &allowed, const QString &image,
-                             const QString &mode, const QVector<Source> &sources, bool explainWrong, Tally &tally)
+                             const QString &mode, const QVector<Source> &sources, bool explainWrong, Tally &tally,
+                             bool explainMissing = false)
 {
     const QString verdict = QStringLiteral("verdict");
     QVector<QByteArray> rescuedBytes;
     tally.notConverted += !said.converted;
     tally.pieces += said.rows.size();
+    for (const QString &file : said.absent)
+        std::fprintf(stderr, "  %s: files.csv of %s names %s, which is not in the image folder\n", qPrintable(mode),
+                     qPrintable(image), qPrintable(file));
     QSet<QByteArray> bodies;
     for (int r = 0; r < said.rows.size(); ++r) {
         const QMap<QString, QString> &row = said.rows.at(r);
@@ -1354,6 +1387,8 @@ QVector<QByteArray> evaluate(const Disk &disk, const Rescued &said, const Allowe
         tally.exactAny += any;
         tally.complete += complete;
         tally.limit += allowed.file.at(f);
+        if (explainMissing && allowed.file.at(f) && !any)
+            explainMissed(disk, file, said, mode, image, sources);
 
         bool entriesLost = false;
         for (int e : file.entries)
@@ -1364,10 +1399,10 @@ QVector<QByteArray> evaluate(const Disk &disk, const Rescued &said, const Allowe
             tally.entriesLostLimit += allowed.file.at(f);
             tally.entriesLostExact += any;
         }
-        bool nameable = file.deleted && entryGiven(allowed, file.entries.first());
+        bool nameable = allowed.file.at(f) && file.deleted && entryGiven(allowed, file.entries.first());
         for (const KnownFile &other : disk.files)
             nameable = nameable
-                       || (entriesLost && other.deleted && other.firstBlock == file.firstBlock
+                       || (allowed.file.at(f) && entriesLost && other.deleted && other.firstBlock == file.firstBlock
                            && other.contents.size() == file.contents.size() && entryGiven(allowed, other.entries.first()));
         tally.nameable += nameable;
         tally.named += nameable && right;
@@ -1768,6 +1803,12 @@ void printScenarioHeader(const Options &options, bool forced)
     std::printf("%-46s | %-26s | %-26s | %-26s | %s\n", "scenario", "default", "salvage", "merge", "forced merge");
 }
 
+// The scenarios of the table of catalog damage and deleted files.
+bool detailed(const QByteArray &scenario)
+{
+    return scenario.startsWith("catalog-") || scenario == "deleted" || scenario.startsWith("reused");
+}
+
 bool hasDeletedFiles(const QVector<Disk> &disks)
 {
     for (const Disk &disk : disks)
@@ -1902,7 +1943,7 @@ void runScenario(const Options &options, int s, bool forceOffered, bool undelete
             const QString mode = QStringLiteral("%1 %2").arg(name, QLatin1String(modeNames[m]));
             const QString stem = allReadsMode(m) ? mergedFolder(outs[m], image) : image;
             evaluate(disk, rescued(outs[m], stem), allowed(disk, allReadsMode(m)), image, mode, allReadsMode(m) ? all : first,
-                     true, result.tallies[m]);
+                     true, result.tallies[m], m != 0 && m != 3 && detailed(scenario.name));
         }
     }
     auto note = [&](int m) {
@@ -1926,11 +1967,6 @@ void runScenario(const Options &options, int s, bool forceOffered, bool undelete
 
 // ---- catalog damage and deleted files: per scenario and mode ----
 
-bool detailed(const QByteArray &scenario)
-{
-    return scenario.startsWith("catalog-") || scenario == "deleted" || scenario.startsWith("reused");
-}
-
 QString percent(int n, int of) { return of > 0 ? QStringLiteral("%1 %").arg(100.0 * n / of, 0, 'f', 1) : QStringLiteral("-"); }
 
 void printDetails(const Options &options, const Outcome &outcome, bool undeleteOffered)
@@ -1948,7 +1984,7 @@ void printDetails(const Options &options, const Outcome &outcome, bool undeleteO
                 "any name: byte-exact under some name; pieces: rows of files.csv per file;\n"
                 "entries lost: live files with a catalog entry in a sector the reads do not give:\n"
                 "byte-exact under any name / within the limit / all;\n"
-                "named: files whose name only a deleted entry holds, byte-exact under it / all;\n"
+                "named: files within the limit whose name only a deleted entry holds, byte-exact under it / all;\n"
                 "false confidence: called complete, bytes wrong (lost data: not the disk's bytes of the\n"
                 "sectors sectors.csv gives it, after a header of 0, 5 or 7 bytes)%s\n\n",
                 options.disks, options.reads, options.seed,
