@@ -26,6 +26,20 @@ install(FILES ${MALVORE_DEB_DIR}/copyright ${MALVORE_DEB_CHANGELOG}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}
         COMPONENT deb EXCLUDE_FROM_ALL)
 
+# The manual pages of both programs, with the version filled in and
+# compressed as Debian wants them (gzip -9n). Every install gets them.
+set(MALVORE_MAN_PAGES)
+foreach(page malvore.1 malvore-rescue.1)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+  execute_process(COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/man/${page}
+    OUTPUT_FILE ${CMAKE_BINARY_DIR}/man/${page}.gz RESULT_VARIABLE gzip_result)
+  if(NOT gzip_result EQUAL 0)
+    message(FATAL_ERROR "gzip -9n of docs/man/${page} failed: ${gzip_result}")
+  endif()
+  list(APPEND MALVORE_MAN_PAGES ${CMAKE_BINARY_DIR}/man/${page}.gz)
+endforeach()
+install(FILES ${MALVORE_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -86,10 +86,12 @@ for expected in \
   "usr/share/icons/hicolor/scalable/apps/$app_id.svg" \
   "usr/share/icons/hicolor/256x256/apps/$app_id.png" \
   usr/share/doc/malvore/copyright \
-  usr/share/doc/malvore/changelog.gz; do
+  usr/share/doc/malvore/changelog.gz \
+  usr/share/man/man1/malvore.1.gz \
+  usr/share/man/man1/malvore-rescue.1.gz; do
   grep -qxF "$expected" <<<"$listing" && pass "/$expected" || fail "/$expected missing"
 done
-extra=$(grep -vxE 'usr/bin/malvore(-rescue)?|usr/share/(applications|metainfo|mime/packages|icons/hicolor/[^/]+/apps|doc/malvore)/[^/]+' \
+extra=$(grep -vxE 'usr/bin/malvore(-rescue)?|usr/share/(applications|metainfo|mime/packages|icons/hicolor/[^/]+/apps|doc/malvore|man/man1)/[^/]+' \
   <<<"$listing" || true)
 [ -z "$extra" ] && pass "no other files" || fail "unexpected files:"$'\n'"$extra"
 
@@ -98,6 +100,20 @@ for program in malvore malvore-rescue; do
     pass "/usr/bin/$program is stripped"
   else
     fail "/usr/bin/$program is not stripped: $(file -b "$scratch/root/usr/bin/$program")"
+  fi
+done
+
+# Each program's manual page names it and the package's version, and man
+# formats it without a warning.
+for program in malvore malvore-rescue; do
+  page="$scratch/root/usr/share/man/man1/$program.1.gz"
+  [ -f "$page" ] || continue
+  head=$(gzip -dc "$page" | head -n 1)
+  [[ $head == ".TH ${program^^} 1 "*"\"TOS Malvore $version\""* ]] && pass "$program.1 is the page of $program $version" ||
+    fail "$program.1 starts with '$head'"
+  if command -v groff >/dev/null; then
+    warnings=$(gzip -dc "$page" | groff -man -Tutf8 -ww -z 2>&1 || true)
+    [ -z "$warnings" ] && pass "$program.1 formats without a warning" || fail "$program.1: $warnings"
   fi
 done
 
@@ -111,6 +127,10 @@ if command -v lintian >/dev/null; then
   status=0
   lintian --fail-on error --display-info "$deb" >"$scratch/lintian.log" 2>&1 || status=$?
   sed 's/^/  lintian: /' "$scratch/lintian.log"
+  # Both programs have their manual page.
+  if grep -E 'no-manual-page|binary-without-manpage' "$scratch/lintian.log"; then
+    fail "lintian misses a manual page"
+  fi
   if [ "$status" -eq 0 ]; then
     pass "lintian: no errors, $(grep -c '^W: ' "$scratch/lintian.log" || true) warnings"
   elif grep -q '^E: ' "$scratch/lintian.log"; then
