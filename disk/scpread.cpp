@@ -70,6 +70,9 @@ ScpImage readScp(const QByteArray &bytes)
     const bool dense = image.heads != 0 && otherParity;
 
     const qint64 revolutionTable = qint64(revolutionEntrySize) * image.revolutions;
+    // Revolutions of one file never share flux: more cells than the file
+    // holds would only make the decoding run long.
+    qint64 claimed = 0;
     for (const int i : used) {
         const qint64 at = le32(bytes, headerSize + 4 * i);
         if (at < tableEnd || at + 4 + revolutionTable > size)
@@ -103,6 +106,14 @@ ScpImage readScp(const QByteArray &bytes)
                                    .arg(i)
                                    .arg(r + 1)
                                    .arg(rev.dataOffset + 2 * rev.cells)
+                                   .arg(size));
+            claimed += 2 * rev.cells;
+            if (claimed > size)
+                return refused(image, ScpProblem::OverlappingFlux,
+                               QStringLiteral("the revolutions claim more flux (%1 bytes by track entry %2) than the "
+                                              "file holds (%3 bytes)")
+                                   .arg(claimed)
+                                   .arg(i)
                                    .arg(size));
             track.revolutions << rev;
         }

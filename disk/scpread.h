@@ -25,6 +25,7 @@ enum class ScpProblem {
     UnsupportedHeads,  // a heads value other than 0, 1 or 2
     BadTrackHeader,    // a track offset that leads to no "TRK" header
     NoTracks,          // no track holds flux
+    OverlappingFlux,   // the revolutions claim more flux than the file holds
 };
 
 struct ScpRevolution

@@ -105,6 +105,7 @@ private slots:
     void fluxReadsMerge();
     void truncatedScpRefused_data();
     void truncatedScpRefused();
+    void sharedFluxRefused();
 };
 
 void TestFlux::decodesAtDriftedSpeed_data()
@@ -327,6 +328,25 @@ void TestFlux::truncatedScpRefused()
     const DiskRead read = readDiskBytes(bytes, QStringLiteral("cut"));
     QCOMPARE(read.refusal, DiskRead::Refusal::BadFlux);
     QCOMPARE(textOf(read.entries.mid(1)), QStringLiteral("Not a readable SCP flux image: ") + reason);
+}
+
+void TestFlux::sharedFluxRefused()
+{
+    // Every revolution pointed at the first one's flux: a small file that
+    // would take long to decode.
+    fluxwriter::Options options;
+    options.revolutions = 4;
+    QByteArray bytes = fluxwriter::writeScp(taggedDisk(1, 1), options);
+    const int track = 0x2B0;
+    for (int r = 1; r < 4; ++r)
+        for (int k = 0; k < 8; ++k)
+            bytes[track + 8 + 12 * r + k] = bytes.at(track + 8 + k);
+    // The file ends after the first revolution's flux.
+    const int cells = quint8(bytes.at(track + 8)) | quint8(bytes.at(track + 9)) << 8 | quint8(bytes.at(track + 10)) << 16;
+    bytes.truncate(track + 4 + 12 * 4 + 2 * cells);
+    const ScpImage image = readScp(bytes);
+    QCOMPARE(image.problem, ScpProblem::OverlappingFlux);
+    QVERIFY2(image.reason.startsWith(QStringLiteral("the revolutions claim more flux")), qPrintable(image.reason));
 }
 
 QTEST_GUILESS_MAIN(TestFlux)
