@@ -320,10 +320,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&amp;Open</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Open</source>
         <translation type="unfinished"></translation>
     </message>
@@ -361,10 +357,6 @@
     </message>
     <message>
         <source>Process all opened files</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Ctrl+A</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -443,19 +435,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>A&amp;dd images...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Add images</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Add DSK file(s) to the list</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Remove</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -479,10 +463,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&amp;Output folder...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Output folder</source>
         <translation type="unfinished"></translation>
     </message>
@@ -500,10 +480,6 @@
     </message>
     <message>
         <source>Show the output folder in the file manager</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Go to sector or offset...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -690,10 +666,6 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Salvage damaged sectors</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Read weak sectors by the majority of their copies and mark sectors with data errors as suspect</source>
         <translation type="unfinished"></translation>
     </message>
@@ -703,14 +675,6 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
     </message>
     <message>
         <source>Merge the selected reads of one disk into a new row</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Save merged image...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Export sector report...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -787,6 +751,142 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
     </message>
     <message>
         <source>Shifts the cell grid by 0 to 7 bytes, so that graphics that do not start on an 8-byte boundary fill whole cells</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+S</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;About…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A&amp;dd images…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Output folder…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Go to sector or offset…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown file format.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File too large for a disk image.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CPM disks are not supported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : more than 2 sides</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : one side and more than 42 tracks...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : track size != 4096</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : found track &gt; 4096B</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : no MFM sector found in the flux</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not a regular file (%1); not read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n already in the list</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Where should the rescued files go?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing saved: no output folder chosen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program could show the output folder %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy its path to open it in another program.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy path</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copied %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n disk image(s) in %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;Salvage damaged sectors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Merge reads</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save merged &amp;image…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Export sector report…</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -273,47 +273,47 @@
     <name>MainWindow</name>
     <message>
         <source>Malvore</source>
-        <translation type="unfinished"></translation>
+        <translation>Malvore</translation>
     </message>
     <message>
         <source>File</source>
-        <translation type="unfinished"></translation>
+        <translation>Datei</translation>
     </message>
     <message>
         <source>Tracks</source>
-        <translation type="unfinished"></translation>
+        <translation>Spuren</translation>
     </message>
     <message>
         <source>Sides</source>
-        <translation type="unfinished"></translation>
+        <translation>Seiten</translation>
     </message>
     <message>
         <source>Map</source>
-        <translation type="unfinished"></translation>
+        <translation>Karte</translation>
     </message>
     <message>
         <source>Bad sectors</source>
-        <translation type="unfinished"></translation>
+        <translation>Defekte Sektoren</translation>
     </message>
     <message>
         <source>TOS</source>
-        <translation type="unfinished"></translation>
+        <translation>TOS</translation>
     </message>
     <message>
         <source>Log</source>
-        <translation type="unfinished"></translation>
+        <translation>Protokoll</translation>
     </message>
     <message>
         <source>HexView</source>
-        <translation type="unfinished"></translation>
+        <translation>Hex-Ansicht</translation>
     </message>
     <message>
         <source>GfxView</source>
-        <translation type="unfinished"></translation>
+        <translation>Grafik-Ansicht</translation>
     </message>
     <message>
         <source>0</source>
-        <translation type="unfinished"></translation>
+        <translation>0</translation>
     </message>
     <message>
         <source>&amp;File</source>
@@ -325,7 +325,7 @@
     </message>
     <message>
         <source>&amp;Open</source>
-        <translation>Ö&amp;ffnen</translation>
+        <translation type="vanished">Ö&amp;ffnen</translation>
     </message>
     <message>
         <source>Open</source>
@@ -366,10 +366,6 @@
     <message>
         <source>Process all opened files</source>
         <translation>Alle geöffneten Dateien verarbeiten</translation>
-    </message>
-    <message>
-        <source>Ctrl+A</source>
-        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>&amp;Quit</source>
@@ -470,7 +466,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>A&amp;dd images...</source>
-        <translation>Abbilder &amp;hinzufügen...</translation>
+        <translation type="vanished">Abbilder &amp;hinzufügen...</translation>
     </message>
     <message>
         <source>Add images</source>
@@ -482,7 +478,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>&amp;Remove</source>
-        <translation>&amp;Entfernen</translation>
+        <translation type="vanished">&amp;Entfernen</translation>
     </message>
     <message>
         <source>Remove</source>
@@ -506,7 +502,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>&amp;Output folder...</source>
-        <translation>&amp;Ausgabeordner...</translation>
+        <translation type="vanished">&amp;Ausgabeordner...</translation>
     </message>
     <message>
         <source>Output folder</source>
@@ -530,7 +526,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>&amp;Go to sector or offset...</source>
-        <translation>&amp;Gehe zu Sektor oder Offset...</translation>
+        <translation type="vanished">&amp;Gehe zu Sektor oder Offset...</translation>
     </message>
     <message>
         <source>Go to sector or offset</source>
@@ -730,7 +726,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Salvage damaged sectors</source>
-        <translation>Beschädigte Sektoren retten</translation>
+        <translation type="vanished">Beschädigte Sektoren retten</translation>
     </message>
     <message>
         <source>Read weak sectors by the majority of their copies and mark sectors with data errors as suspect</source>
@@ -746,11 +742,11 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Save merged image...</source>
-        <translation>Zusammengeführtes Abbild speichern...</translation>
+        <translation type="vanished">Zusammengeführtes Abbild speichern...</translation>
     </message>
     <message>
         <source>Export sector report...</source>
-        <translation>Sektorbericht exportieren...</translation>
+        <translation type="vanished">Sektorbericht exportieren...</translation>
     </message>
     <message>
         <source>Save merged image</source>
@@ -762,11 +758,11 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Salvage mode on</source>
-        <translation>Rettungsmodus an</translation>
+        <translation>Bergungsmodus an</translation>
     </message>
     <message>
         <source>Salvage mode off</source>
-        <translation>Rettungsmodus aus</translation>
+        <translation>Bergungsmodus aus</translation>
     </message>
     <message>
         <source>Merge needs reads of one geometry</source>
@@ -802,7 +798,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>Weak sectors are read by the majority of their copies and sectors with data errors are suspect. Rescue &gt; Salvage damaged sectors turns it off.</source>
-        <translation>Schwache Sektoren werden nach der Mehrheit ihrer Kopien gelesen, Sektoren mit Datenfehlern sind verdächtig. Retten &gt; Beschädigte Sektoren bergen schaltet den Modus aus.</translation>
+        <translation>Schwache Sektoren werden nach der Mehrheit ihrer Kopien gelesen, Sektoren mit Datenfehlern sind verdächtig. Rettung &gt; Beschädigte Sektoren bergen schaltet den Modus aus.</translation>
     </message>
     <message numerus="yes">
         <source>%n file(s) rescued into %1, %2 damaged, %3 suspect, %4 unverified</source>
@@ -829,6 +825,144 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     <message>
         <source>Shifts the cell grid by 0 to 7 bytes, so that graphics that do not start on an 8-byte boundary fill whole cells</source>
         <translation>Verschiebt das Zellenraster um 0 bis 7 Bytes, damit Grafik, die nicht an einer 8-Byte-Grenze beginnt, ganze Zellen füllt</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;Open…</source>
+        <translation>Ö&amp;ffnen…</translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+S</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;About…</source>
+        <translation>Ü&amp;ber…</translation>
+    </message>
+    <message>
+        <source>A&amp;dd images…</source>
+        <translation>Abbilder &amp;hinzufügen…</translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Output folder…</source>
+        <translation>&amp;Ausgabeordner…</translation>
+    </message>
+    <message>
+        <source>&amp;Go to sector or offset…</source>
+        <translation>&amp;Gehe zu Sektor oder Offset…</translation>
+    </message>
+    <message>
+        <source>Unknown file format.</source>
+        <translation>Unbekanntes Dateiformat.</translation>
+    </message>
+    <message>
+        <source>File too large for a disk image.</source>
+        <translation>Zu groß für ein Diskettenabbild.</translation>
+    </message>
+    <message>
+        <source>CPM disks are not supported</source>
+        <translation>CP/M-Disketten werden nicht unterstützt</translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : more than 2 sides</source>
+        <translation>Keine TOS-Diskette: mehr als 2 Seiten</translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : one side and more than 42 tracks...</source>
+        <translation>Keine TOS-Diskette: eine Seite und mehr als 42 Spuren</translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : track size != 4096</source>
+        <translation>Keine TOS-Diskette: Spurgröße nicht 4096</translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : found track &gt; 4096B</source>
+        <translation>Keine TOS-Diskette: Spur größer als 4096 Byte</translation>
+    </message>
+    <message>
+        <source>Not a TOS disk : no MFM sector found in the flux</source>
+        <translation>Keine TOS-Diskette: kein MFM-Sektor im Fluss gefunden</translation>
+    </message>
+    <message>
+        <source>a folder</source>
+        <translation>ein Ordner</translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation>ein FIFO</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>ein Socket</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>ein Gerät</translation>
+    </message>
+    <message>
+        <source>Not a regular file (%1); not read.</source>
+        <translation>Keine reguläre Datei (%1); nicht gelesen.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n already in the list</source>
+        <translation>
+            <numerusform>%n bereits in der Liste</numerusform>
+            <numerusform>%n bereits in der Liste</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Where should the rescued files go?</source>
+        <translation>Wohin sollen die geretteten Dateien?</translation>
+    </message>
+    <message>
+        <source>Nothing saved: no output folder chosen</source>
+        <translation>Nichts gespeichert: kein Ausgabeordner gewählt</translation>
+    </message>
+    <message>
+        <source>No program could show the output folder %1.</source>
+        <translation>Kein Programm konnte den Ausgabeordner %1 zeigen.</translation>
+    </message>
+    <message>
+        <source>Copy its path to open it in another program.</source>
+        <translation>Kopieren Sie seinen Pfad, um ihn in einem anderen Programm zu öffnen.</translation>
+    </message>
+    <message>
+        <source>&amp;Copy path</source>
+        <translation>Pfad &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Copied %1</source>
+        <translation>%1 kopiert</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n disk image(s) in %1</source>
+        <translation>
+            <numerusform>%n Diskettenabbild in %1</numerusform>
+            <numerusform>%n Diskettenabbilder in %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;Salvage damaged sectors</source>
+        <translation>Beschädigte Sektoren &amp;bergen</translation>
+    </message>
+    <message>
+        <source>&amp;Merge reads</source>
+        <translation>Lesevorgänge &amp;zusammenführen</translation>
+    </message>
+    <message>
+        <source>Save merged &amp;image…</source>
+        <translation>Zusammengeführtes &amp;Abbild speichern…</translation>
+    </message>
+    <message>
+        <source>&amp;Export sector report…</source>
+        <translation>Sektorbericht &amp;exportieren…</translation>
     </message>
 </context>
 <context>
