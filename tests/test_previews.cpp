@@ -135,6 +135,7 @@ FileSummary summary(const QString &type, int headerSize, int length, int sectors
     file.type = type;
     file.headerSize = headerSize;
     file.length = length;
+    file.bodyLength = length - headerSize;
     file.start = start;
     for (int s = 0; s < sectors; ++s)
         file.sectors.append(s);

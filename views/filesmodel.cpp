@@ -108,9 +108,11 @@ QVector<QPair<int, int>> FileContent::damagedRanges() const
 
 int bodyLength(const FileSummary &file)
 {
+    // Lost files put together from blocks give their body's length as their
+    // length, and some only that.
     if (file.origin == FileOrigin::Lost)
-        return qMax(0, file.length);
-    return qMax(0, file.length - file.headerSize);
+        return qMax(0, qMax(file.length, file.bodyLength));
+    return qMax(0, file.bodyLength);
 }
 
 FileContent fileContent(const ImageRow &row, const FileSummary &file)

@@ -32,8 +32,7 @@ struct FileContent
     QVector<QPair<int, int>> damagedRanges() const;
 };
 
-// The length of the file a Save writes for file: catalog lengths count the
-// header, lost blocks' do not.
+// The length of the file a Save writes for file.
 int bodyLength(const FileSummary &file);
 
 // The bytes and sector states of file, one of the row's conversion's files.
