@@ -170,7 +170,7 @@ MainWindow::MainWindow(QWidget *parent)
         // First start: the pages below get the larger part, the list room
         // for a handful of rows.
         const int height = this->height();
-        ui->splitter->setSizes({height * 3 / 10, height * 7 / 10});
+        ui->splitter->setSizes({height / 4, height * 3 / 4});
     }
 
     ui->dskList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
