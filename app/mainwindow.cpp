@@ -1026,7 +1026,8 @@ void MainWindow::on_gfxShift_sliderPressed()
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasUrls())
+    // Files dragged out of the Files page are no images to add.
+    if (event->mimeData()->hasUrls() && !event->source())
         event->acceptProposedAction();
 }
 
