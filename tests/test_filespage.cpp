@@ -355,23 +355,39 @@ private slots:
     // the bytes Save gives it.
     void dragWritesTheFileOnDrop()
     {
-        MainWindow window;
-        FilesPage *files = opened(window);
-        const int row = rowNamed(files, "GAME");
-        std::unique_ptr<QMimeData> drag(files->proxy()->mimeData({files->proxy()->index(row, 0)}));
-        QVERIFY(drag);
-        QVERIFY(drag->hasUrls());
-        const QList<QUrl> urls = drag->urls();
-        QCOMPARE(urls.size(), 1);
-        const QString path = urls.first().toLocalFile();
-        QCOMPARE(QFileInfo(path).fileName(), QString("GAME.cod"));
-        QCOMPARE(readFile(path), disk.game.mid(5));
-        // Only the dragged file of the image was written.
-        const QStringList written = QDir(QFileInfo(path).path()).entryList(QDir::Files);
-        for (const char *other : {"PROG.bas", "SCREEN.cod", "NOTES.dat", "sector_00c8.cod"})
-            QVERIFY2(!written.contains(QLatin1String(other)), qPrintable(written.join(' ')));
-        // Asked again, the same file.
-        QCOMPARE(drag->urls(), urls);
+        // The temporary folder of the drags, seen from here.
+        const QString temporary = dir.filePath("tmp");
+        QVERIFY(QDir().mkpath(temporary));
+        const QByteArray oldTemporary = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        {
+            MainWindow window;
+            FilesPage *files = opened(window);
+            const int row = rowNamed(files, "GAME");
+            std::unique_ptr<QMimeData> drag(files->proxy()->mimeData({files->proxy()->index(row, 0)}));
+            QVERIFY(drag);
+            // A drop target that looks whether it takes URLs writes nothing.
+            QVERIFY(drag->hasUrls());
+            QVERIFY(QDir(temporary).isEmpty());
+            const QList<QUrl> urls = drag->urls();
+            QCOMPARE(urls.size(), 1);
+            const QString path = urls.first().toLocalFile();
+            QVERIFY(path.startsWith(temporary));
+            QCOMPARE(QFileInfo(path).fileName(), QString("GAME.cod"));
+            QCOMPARE(readFile(path), disk.game.mid(5));
+            // Only the dragged file of the image was written.
+            const QStringList written = QDir(QFileInfo(path).path()).entryList(QDir::Files);
+            for (const char *other : {"PROG.bas", "SCREEN.cod", "NOTES.dat", "sector_00c8.cod"})
+                QVERIFY2(!written.contains(QLatin1String(other)), qPrintable(written.join(' ')));
+            // Asked again, the same file.
+            QCOMPARE(drag->urls(), urls);
+        }
+        // The window's temporaries go with it.
+        QVERIFY(QDir(temporary).isEmpty());
+        if (oldTemporary.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTemporary);
     }
 };
 
