@@ -1,4 +1,6 @@
 #include "mainwindow.h"
+
+#include "catalogrepaircontroller.h"
 #include "ui_mainwindow.h"
 
 #include "disk/geometry.h"
@@ -227,6 +229,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     session = new RescueSession([this](const LogEntry &entry) { logEntry(entry); }, this);
     salvageCommands = new SalvageController(this, ui->menuRescue, ui->dskList, session);
+    new CatalogRepairController(this, ui->menuRescue, ui->dskList, session);
     // The Files page: the selected image's files, their previews and which Save writes.
     new Workbench(this, session);
     // Salvage mode changes what is rescued and is remembered between

@@ -134,6 +134,7 @@ protected:
 private:
     // The commands for damaged disks work on the list's rows.
     friend class SalvageController;
+    friend class CatalogRepairController;
 
     struct Refusal
     {

@@ -24,6 +24,9 @@ struct ImageRow
     SectorTable sectors;
     // Built in salvage mode: suspect sectors are counted and listed.
     bool salvage = false;
+    // The format is the user's choice for a disk whose layout could not be
+    // told (the sectors keep the order they were read in).
+    bool layoutChosen = false;
     QStringList reads;   // the names of the reads, the first supplier first
     QStringList sources; // the files the row was read from
     // Files the user chose not to save, by their place in the rescue's file

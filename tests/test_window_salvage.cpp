@@ -202,6 +202,24 @@ private slots:
         QVERIFY(!window.mergeSelectedRows());
     }
 
+    // An image whose layout could not be told is rescued as the user says.
+    void rescueAsChosenLayout()
+    {
+        ImageBuilder disk(40, 1);
+        const QByteArray code = rescuetest::pattern(1000, 3);
+        disk.setLogicalBytes(80 * 256, ImageBuilder::withHeader5(3, 1000, 32768, code), false);
+        MainWindow window;
+        window.openImages({image("nolayout.dsk", disk.dsk())});
+        QCOMPARE(table(window)->item(0, 5)->text(), QString("unknown"));
+        action(window, "actionRescue_as_A2")->trigger();
+        QCOMPARE(rowValues(window, 0).format, DiskFormat::TosA2);
+        QCOMPARE(table(window)->item(0, 5)->text(), QString("A.2*"));
+        const QString out = dir.filePath("chosen");
+        window.setOutputRoot(out);
+        action(window, "actionSave_All")->trigger();
+        QCOMPARE(readFile(out + "/nolayout/sector_0050.cod"), code);
+    }
+
     void exportWritesTheReport()
     {
         DamagedDisk disk;

@@ -889,6 +889,34 @@ Icons: drawn for this program, https://kestrin.org/malvore/icons</source>
         <source>&amp;Export sector report…</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Rescue as A.&amp;2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rescue as A.&amp;4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Undelete files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rescue the selected image, whose layout could not be told, as TOS A.2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rescue the selected image, whose layout could not be told, as TOS A.4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In salvage mode, also rescue the files of catalog entries marked deleted, into the folder deleted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 will be rescued as %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PreviewPanel</name>

@@ -964,6 +964,34 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
         <source>&amp;Export sector report…</source>
         <translation>Sektorbericht &amp;exportieren…</translation>
     </message>
+    <message>
+        <source>Rescue as A.&amp;2</source>
+        <translation>Als A.&amp;2 retten</translation>
+    </message>
+    <message>
+        <source>Rescue as A.&amp;4</source>
+        <translation>Als A.&amp;4 retten</translation>
+    </message>
+    <message>
+        <source>&amp;Undelete files</source>
+        <translation>Gelöschte Dateien &wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Rescue the selected image, whose layout could not be told, as TOS A.2</source>
+        <translation>Das gewählte Abbild, dessen Aufbau nicht zu erkennen war, als TOS A.2 retten</translation>
+    </message>
+    <message>
+        <source>Rescue the selected image, whose layout could not be told, as TOS A.4</source>
+        <translation>Das gewählte Abbild, dessen Aufbau nicht zu erkennen war, als TOS A.4 retten</translation>
+    </message>
+    <message>
+        <source>In salvage mode, also rescue the files of catalog entries marked deleted, into the folder deleted</source>
+        <translation>Bei der Bergung auch die Dateien gelöscht markierter Katalogeinträge retten, in den Ordner deleted</translation>
+    </message>
+    <message>
+        <source>%1 will be rescued as %2</source>
+        <translation>%1 wird als %2 gerettet</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPanel</name>
