@@ -974,7 +974,7 @@ Symbole: für dieses Programm gezeichnet, https://kestrin.org/malvore/icons</tra
     </message>
     <message>
         <source>&amp;Undelete files</source>
-        <translation>Gelöschte Dateien &wiederherstellen</translation>
+        <translation>Gelöschte Dateien &amp;wiederherstellen</translation>
     </message>
     <message>
         <source>Rescue the selected image, whose layout could not be told, as TOS A.2</source>
