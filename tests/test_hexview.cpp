@@ -663,9 +663,11 @@ private slots:
         // Selected bytes lie on the highlight, the others on the sector's tint.
         const QImage shot = area->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QRgb highlight = view->palette().color(QPalette::Highlight).rgb();
-        for (qint64 byte : {0x22, 0x2f, 0x30, 0x35})
+        // (0x35 has the cursor's frame around its hex digits.)
+        for (qint64 byte : {0x22, 0x2f, 0x30, 0x34})
             for (bool character : {false, true})
                 QCOMPARE(paperOf(shot, view->byteRect(byte, character)), highlight);
+        QCOMPARE(paperOf(shot, view->byteRect(0x35, true)), highlight);
         for (qint64 byte : {0x21, 0x36})
             for (bool character : {false, true})
                 QVERIFY(paperOf(shot, view->byteRect(byte, character)) != highlight);
@@ -727,6 +729,11 @@ private slots:
         QVERIFY(view->viewport()->rect().contains(view->byteRect(last, true)));
         QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
         QVERIFY(view->width() >= view->minimumSizeHint().width());
+        // Seen in the window, not cut off by the page around the view.
+        const QRect character = view->byteRect(last, true);
+        const QPoint right(character.right(), character.center().y());
+        QVERIFY(view->viewport()->visibleRegion().contains(right));
+        QVERIFY(window->rect().contains(view->viewport()->mapTo(window.get(), right)));
     }
 };
 

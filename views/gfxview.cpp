@@ -122,6 +122,7 @@ GfxView::GfxView(QWidget *parent)
     bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("gfxGoToBar"));
     bar->hide(); // until the window places it
+    bar->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
     auto *label = new QLabel(tr("Go &to"), bar);
