@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QItemSelectionModel>
 #include <QTextEdit>
 #include <QToolBox>
 
@@ -292,6 +293,25 @@ private slots:
         else
             QVERIFY2(status.contains(QStringLiteral("; %1 left out by choice").arg(unchecked.size())),
                      qPrintable(status));
+    }
+
+    // Space checks the selected files, or unchecks them when all are.
+    void spaceTogglesTheSelectedFiles()
+    {
+        MainWindow window;
+        FilesPage *files = opened(window);
+        QTableView *table = files->table();
+        table->selectionModel()->select(files->proxy()->index(rowNamed(files, "GAME"), 0),
+                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        table->selectionModel()->select(files->proxy()->index(rowNamed(files, "NOTES"), 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::keyClick(table, Qt::Key_Space); // both checked: both unchecked
+        QCOMPARE(rowValues(window).leftOut, (QSet<int>{2, 3}));
+        files->model()->setChecked(2, true);
+        QTest::keyClick(table, Qt::Key_Space); // one unchecked: both checked
+        QCOMPARE(rowValues(window).leftOut, QSet<int>());
+        QTest::keyClick(table, Qt::Key_Space);
+        QCOMPARE(rowValues(window).leftOut, (QSet<int>{2, 3}));
     }
 
     // Choosing a file previews it and marks where it lies.

@@ -1,6 +1,7 @@
 #include "filespage.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,7 @@ FilesPage::FilesPage(QWidget *parent)
     summaryLabel->setWordWrap(true);
     layout->addWidget(summaryLabel);
 
+    view->installEventFilter(this);
     connect(filterEdit, &QLineEdit::textChanged, sorted, &QSortFilterProxyModel::setFilterFixedString);
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { emit fileSelected(currentPlace()); });
@@ -83,6 +85,25 @@ void FilesPage::selectPlace(int place)
     if (index.isValid())
         view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
                                                            | QItemSelectionModel::Rows);
+}
+
+bool FilesPage::eventFilter(QObject *watched, QEvent *event)
+{
+    // Space checks the selected files, or unchecks them when all are checked.
+    if (watched == view && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space
+        && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+        const QModelIndexList rows = view->selectionModel()->selectedRows();
+        if (rows.isEmpty())
+            return false;
+        bool allChecked = true;
+        for (const QModelIndex &row : rows)
+            allChecked = allChecked && files->isChecked(sorted->mapToSource(row).row());
+        for (const QModelIndex &row : rows)
+            files->setChecked(sorted->mapToSource(row).row(), !allChecked);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString FilesPage::summary() const

@@ -10,8 +10,9 @@ class QSortFilterProxyModel;
 class QTableView;
 
 // The files of the selected image: a filter by name, the table (sortable
-// by any column; files can be dragged out onto a file manager) and a line
-// that sums the files up by verdict.
+// by any column; Space checks or unchecks the selected files; files can be
+// dragged out onto a file manager) and a line that sums the files up by
+// verdict.
 class FilesPage : public QWidget
 {
     Q_OBJECT
@@ -38,6 +39,9 @@ public:
 signals:
     // The current file changed: its place, or -1.
     void fileSelected(int place);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateSummary();
