@@ -144,7 +144,7 @@ struct BatchCommandLine
     // images on its first line and the modes below; help and version close
     // the list.
     const QList<QCommandLineOption> outputOptions{output, logFormat, quiet};
-    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, layout, undelete, report, forceMerge,
+    const QList<QCommandLineOption> modeOptions{salvage, merge, writeImage, report, layout, undelete, forceMerge,
                                                 jobs, noSync};
     const QList<QCommandLineOption> requestOptions{help, version};
 

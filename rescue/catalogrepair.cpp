@@ -15,6 +15,7 @@ constexpr char formatted = char(0xE5);
 // means none.
 constexpr int lastLine = 9999;
 constexpr int noAutostart = 0x8000;
+constexpr int romSize = 0x4000;
 // A run of data without a header ends in a block whose last bytes (at least
 // this many) are the formatting filler: the end of a file.
 constexpr int fillerTail = 2;
@@ -85,12 +86,15 @@ public:
         return false;
     }
 
-    // A header at the block's start that its file's end confirms: after the
-    // file the block holds filler, or the file fills its last block and the
-    // next free block is blank or another file's. chain: the blocks the
-    // file takes (skipping blocks others own), when asked.
-    // nested: the file's own blocks end at any plausible header, not only
-    // at one its end confirms (which keeps the look-ahead one level deep).
+    // A header at the block's start that a file really begins with: one
+    // whose fields say so on their own (see SpectrumHeader::strong), or whose
+    // end confirms it: after the file its last block holds filler, or the
+    // next block no file claims is empty or begins another file. The file
+    // takes the blocks no file claims (skipping those that are claimed: a
+    // file written first fit into gaps) up to its length, and stops early
+    // at a block that begins another file; cut short, its length is not
+    // confirmed. chain: those blocks, when asked. nested: a look-ahead from
+    // another file's blocks, which never stops early (one level deep).
     bool fileStart(int block, SpectrumHeader &header, QVector<int> *chain = nullptr, bool nested = false) const
     {
         const int sector = firstSector(block);
@@ -106,7 +110,7 @@ public:
         while (taken.size() < needed && next < blockCount) {
             if (!owned(next)) {
                 SpectrumHeader other;
-                if (nested ? plausibleStart(next) : fileStart(next, other, nullptr, true))
+                if (!nested && fileStart(next, other, nullptr, true))
                     break;
                 taken.append(next);
             }
@@ -114,13 +118,13 @@ public:
         }
         if (chain)
             *chain = taken;
-        // Cut short by another file's start: nothing confirms the length,
-        // and its bytes are saved as data.
         if (taken.size() < needed)
             return false;
+        if (header.strong)
+            return true;
         const int used = header.total() - (needed - 1) * blockBytes;
-        if (used < blockBytes)
-            return fillerAfter(taken.last(), used);
+        if (used < blockBytes && fillerAfter(taken.last(), used))
+            return true;
         while (next < blockCount && owned(next))
             ++next;
         return next >= blockCount || blank(next) || plausibleStart(next);
@@ -367,12 +371,22 @@ bool plausibleHeader(const QByteArray &bytes, qint64 offset, qint64 room, Spectr
         return false;
     if (header.typeByte == 0) {
         const bool autostart = header.word1 <= lastLine || header.word1 >= noAutostart;
-        // The program's first line number, stored high byte first.
-        const int firstLine = (wordAt(bytes, offset + 7) >> 8) | ((wordAt(bytes, offset + 7) & 0xFF) << 8);
-        return autostart && header.word5 <= header.length && (header.length < 2 || firstLine <= lastLine);
+        // The program's first line: its number, stored high byte first, and
+        // its length, after which it ends in ENTER.
+        const qint64 body = offset + header.size;
+        const int firstLine = (wordAt(bytes, body) >> 8) | ((wordAt(bytes, body) & 0xFF) << 8);
+        const int lineLength = wordAt(bytes, body + 2);
+        if (!autostart || header.word5 > header.length || (header.length >= 2 && firstLine > lastLine))
+            return false;
+        header.strong = lineLength > 0 && 4 + lineLength <= header.length
+            && body + 3 + lineLength < bytes.size() && bytes.at(int(body + 3 + lineLength)) == '\x0D';
+        return true;
     }
-    if (header.typeByte == 3)
-        return header.word3 + header.length <= 0x10000;
+    // Code is loaded into the 64 KB the processor addresses, and fits
+    // above the ROM; arrays carry no address.
+    if (header.typeByte == 3 && header.word3 + header.length > 0x10000)
+        return false;
+    header.strong = header.typeByte == 3 ? header.word3 >= romSize : header.word3 == 0;
     return true;
 }
 

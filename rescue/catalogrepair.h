@@ -19,13 +19,17 @@ struct SpectrumHeader
     int word1 = 0;
     int word3 = 0;
     int word5 = 0;
+    // Fields that random bytes hardly ever give: code loaded above the ROM,
+    // an array without an address, a program whose first line ends where
+    // its length says.
+    bool strong = false;
     int total() const { return size + length; }
     int start() const { return size == 7 ? word1 : word3; }
 };
 
-// A header a file could really begin with: a known type, a body that is not
-// empty and fits in room bytes, a program's autostart line and variables
-// within reason, code that fits in memory.
+// A header a file could begin with: a known type, a body that is not empty
+// and fits in room bytes, a program's autostart line, variables and first
+// line number within reason, code that fits in memory.
 bool plausibleHeader(const QByteArray &bytes, qint64 offset, qint64 room, SpectrumHeader &header);
 
 // The layout of a disk whose detection found no evidence, guessed from the

@@ -190,7 +190,8 @@ Verdict extractFile(RescueState &state, TosFile &file, libtap &tap)
     if (state.files) {
         FileSummary summary;
         summary.name = file.catalogName;
-        summary.file = outputName;
+        // A deleted file lies in the image folder's "deleted" folder.
+        summary.file = file.origin == FileOrigin::Deleted ? QStringLiteral("deleted/") + outputName : outputName;
         summary.type = type.word;
         summary.length = file.length;
         summary.bodyLength = body.size();

@@ -246,8 +246,9 @@ private slots:
         for (const QAction *action : menu->actions())
             names << (action->isSeparator() ? QString("|") : action->objectName());
         QCOMPARE(names, QStringList({"actionOutput_folder", "actionOpen_output_folder", "|", "actionSalvage",
-                                     "actionMerge", "actionSave_merged_image", "actionExport_sector_report"}));
-        const QList<QAction *> actions = menu->actions().mid(3);
+                                     "actionMerge", "actionSave_merged_image", "actionExport_sector_report", "|",
+                                     "actionRescue_as_A2", "actionRescue_as_A4", "actionUndelete"}));
+        const QList<QAction *> actions = menu->actions().mid(3, 4);
         const QStringList texts = {"&Salvage damaged sectors", "&Merge reads", "Save merged &image…",
                                    "&Export sector report…"};
         for (int i = 0; i < actions.size(); ++i) {

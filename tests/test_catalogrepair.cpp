@@ -136,7 +136,7 @@ void TestCatalogRepair::deletedFiles()
     rescue.run(image, DiskFormat::TosA4, true);
     QCOMPARE(rescue.report.deletedFiles, 2);
 
-    const FileSummary *reused = rescue.summary(QStringLiteral("_LD.C.cod"));
+    const FileSummary *reused = rescue.summary(QStringLiteral("deleted/_LD.C.cod"));
     QVERIFY(reused);
     QCOMPARE(reused->origin, FileOrigin::Deleted);
     QCOMPARE(reused->verdict, Verdict::Damaged);
@@ -145,7 +145,7 @@ void TestCatalogRepair::deletedFiles()
     QVERIFY2(reusedInf.endsWith("bad sec : 4,5,6,7,"), reusedInf.constData());
     QVERIFY(rescue.logged(QStringLiteral("deleted file ?LD.C: 4 sector(s) now belong to other files")));
 
-    const FileSummary *intact = rescue.summary(QStringLiteral("_EEP.C.cod"));
+    const FileSummary *intact = rescue.summary(QStringLiteral("deleted/_EEP.C.cod"));
     QVERIFY(intact);
     QCOMPARE(intact->verdict, Verdict::Suspect); // a deleted entry never promises its blocks
     QCOMPARE(readFile(rescue.dir.path() + QStringLiteral("/disk/deleted/_EEP.C.cod")), pattern(1500, 3));
