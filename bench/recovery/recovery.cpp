@@ -268,7 +268,8 @@ QByteArray contentsOfType(Dice &dice, char type, int bodyLength, quint32 seed)
 {
     switch (type) {
     case 'C':
-        return tosdisk::codeFile(dice.between(24000, 40000), bodyLength, seed);
+        // Code is saved from the 64 KB of memory: it ends by address 65535.
+        return tosdisk::codeFile(qMin(dice.between(24000, 40000), 65536 - bodyLength), bodyLength, seed);
     case 'B':
         return tosdisk::basicProgram(dice.between(1, 9999), bodyLength, seed);
     case 'N':
@@ -348,7 +349,7 @@ tosdisk::Disk knownDisk(Dice &dice, bool a2, Shape shape)
         const quint32 seed = quint32(dice.below(1 << 30));
         switch (dice.below(4)) {
         case 0:
-            add(name, "C", tosdisk::codeFile(dice.between(24000, 40000), size, seed));
+            add(name, "C", tosdisk::codeFile(qMin(dice.between(24000, 40000), 65536 - size), size, seed));
             break;
         case 1:
             add(name, "B", tosdisk::basicProgram(dice.between(1, 9999), size, seed));
@@ -2115,7 +2116,9 @@ int main(int argc, char *argv[])
         printScenarioHeader(options, forceOffered);
     for (int s = 0; s < options.scenarios.size() && !outcome.fatal; ++s)
         runScenario(options, s, forceOffered, undeleteOffered, outcome);
-    if (!options.imagesOnly && !outcome.fatal && !runFluxLevels(options.rescue, options.work, options.disks, options.seed))
+    // RECOVERY_NO_FLUX=1 leaves the flux levels out (they take the longest).
+    if (!options.imagesOnly && !outcome.fatal && qEnvironmentVariableIsEmpty("RECOVERY_NO_FLUX")
+        && !runFluxLevels(options.rescue, options.work, options.disks, options.seed))
         outcome.runsFailed = true;
     if (outcome.fatal)
         return 1;
