@@ -952,7 +952,7 @@ int MainWindow::goToDamagedSector(int direction)
         return -1;
     const int from = currentPage == HexPage ? currentHexSector() : (direction > 0 ? -1 : count);
     for (int sector = from + direction; sector >= 0 && sector < count; sector += direction) {
-        if (row.state(sector) != SectorState::Good) {
+        if (!isClean(row.state(sector))) {
             goToSector(sector);
             return sector;
         }

@@ -269,6 +269,7 @@ void savePiece(RescueState &state, LostPiece piece, int bytesWanted)
         summary.file = shownPath;
         summary.type = piece.headered ? type.word : QStringLiteral("data");
         summary.length = body.size();
+        summary.bodyLength = body.size();
         summary.bad = bad;
         summary.suspect = suspect;
         summary.zero = zero;

@@ -44,7 +44,12 @@ QString bestImageProblem(const PhysicalDisk &disk)
     if (again.openData(extendedDskImage(disk, "fuzz"), QStringLiteral("again")) < 0)
         return QStringLiteral("best image refused");
     const PhysicalDisk back = readPhysical(again);
-    if (!(back.sectors == disk.sectors))
+    // A sector repaired from flux is written as a good one: it reads back good.
+    SectorTable written = disk.sectors;
+    for (int i = 0; i < written.count(); ++i)
+        if (written.state(i) == SectorState::Repaired)
+            written.setState(i, SectorState::Good);
+    if (!(back.sectors == written))
         return QStringLiteral("best image reads back otherwise");
     return QString();
 }
