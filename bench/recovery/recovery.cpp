@@ -2088,8 +2088,16 @@ void printGoals(const Outcome &outcome)
               outcome.lowestMergeShare >= 99.5);
     else
         judge(data, QStringLiteral("data damage"), QStringLiteral("levels"), -1);
-    judge(QStringLiteral("false confidence 0 everywhere (forced merges apart)"), QStringLiteral("false confidence"),
-          outcome.wrong.isEmpty() ? QStringLiteral("none") : outcome.wrong.join(QStringLiteral(", ")), outcome.wrong.isEmpty());
+    // A merge with a changed copy of the disk is wrong where no merge can
+    // tell; the line says whether anything else is.
+    int others = 0;
+    for (const QString &where : outcome.wrong)
+        others += !where.startsWith(QLatin1String("sibling-disk "));
+    QString wrong = outcome.wrong.isEmpty() ? QStringLiteral("none") : outcome.wrong.join(QStringLiteral(", "));
+    if (others == 0 && !outcome.wrong.isEmpty())
+        wrong += QStringLiteral(" (nothing else)");
+    judge(QStringLiteral("false confidence 0 everywhere (forced merges apart)"), QStringLiteral("false confidence"), wrong,
+          outcome.wrong.isEmpty());
     auto list = [](const QStringList &goals) { return goals.isEmpty() ? QStringLiteral("none") : goals.join(QStringLiteral(", ")); };
     std::printf("goals met: %s; NOT met: %s%s\n", qPrintable(list(met)), qPrintable(list(missed)),
                 notRun.isEmpty() ? "" : qPrintable(QStringLiteral("; not run: ") + list(notRun)));
