@@ -120,6 +120,11 @@ public:
             *chain = taken;
         if (taken.size() < needed)
             return false;
+        // A file's blocks before its last never end in formatting filler:
+        // a length that runs past such a block runs past a file's end.
+        for (int i = 0; i + 1 < taken.size(); ++i)
+            if (endsInFiller(taken.at(i)))
+                return false;
         if (header.strong)
             return true;
         const int used = header.total() - (needed - 1) * blockBytes;
@@ -346,7 +351,15 @@ void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks)
             run.append(run.last() + 1);
         LostPiece piece;
         piece.sectors = sectorsOfBlocks(blocks, run);
-        // Trailing sectors the run does not hold are not part of it.
+        // Trailing sectors the run does not hold are not part of it; nor are
+        // damaged ones after a clean sector that ends the file in filler.
+        int end = piece.sectors.size();
+        while (end > 0 && !isClean(state.sectors.state(piece.sectors.at(end - 1))))
+            --end;
+        const bool endsFile = end > 0 && end < piece.sectors.size()
+            && tailOf(state.sectors.sectorData(piece.sectors.at(end - 1)), formatted) >= fillerTail;
+        if (endsFile)
+            piece.sectors.resize(end);
         while (!piece.sectors.isEmpty() && !state.sectors.isRead(piece.sectors.last()))
             piece.sectors.removeLast();
         savePiece(state, piece, piece.sectors.size() * sectorSize);
