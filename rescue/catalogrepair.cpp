@@ -191,9 +191,10 @@ void claimPiece(RescueState &state, const LostPiece &piece, const QString &owner
         state.sectors.claim(s, mark);
 }
 
-// Writes a lost piece: raw body, for a headered one its ".inf", and its own
-// tape archive; returns the verdict.
-void savePiece(RescueState &state, LostPiece piece, int bytesWanted)
+// Claims and writes a lost piece: raw body, for a headered one its ".inf",
+// and its own tape archive; logs it with its verdict. bytesWanted: how much
+// of its sectors the piece's data fills (the rest is its last block's tail).
+void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
 {
     state.beginFile();
     const int first = piece.sectors.value(0);
