@@ -2124,9 +2124,7 @@ int main(int argc, char *argv[])
         printScenarioHeader(options, forceOffered);
     for (int s = 0; s < options.scenarios.size() && !outcome.fatal; ++s)
         runScenario(options, s, forceOffered, undeleteOffered, outcome);
-    // RECOVERY_NO_FLUX=1 leaves the flux levels out (they take the longest).
-    if (!options.imagesOnly && !outcome.fatal && qEnvironmentVariableIsEmpty("RECOVERY_NO_FLUX")
-        && !runFluxLevels(options.rescue, options.work, options.disks, options.seed))
+    if (!options.imagesOnly && !outcome.fatal && !runFluxLevels(options.rescue, options.work, options.disks, options.seed))
         outcome.runsFailed = true;
     if (outcome.fatal)
         return 1;
