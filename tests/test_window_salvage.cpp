@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
 #include <QItemSelectionModel>
 #include <QSettings>
@@ -176,7 +177,11 @@ private slots:
                 return;
             directory = dialog->directory().absolutePath();
             selected = dialog->selectedFiles().value(0);
-            dialog->selectFile(output.filePath("typed"));
+            // Typed as a user types it: selectFile() leaves the name field
+            // alone while that field has the focus.
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(QStringLiteral("typed"));
             QMetaObject::invokeMethod(dialog, "accept");
         });
         poll.start();
