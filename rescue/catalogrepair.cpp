@@ -90,11 +90,15 @@ public:
     // whose fields say so on their own (see SpectrumHeader::strong), or whose
     // end confirms it: after the file its last block holds filler, or the
     // next block no file claims is empty or begins another file. The file
-    // takes the blocks no file claims (skipping those that are claimed: a
-    // file written first fit into gaps) up to its length, and stops early
-    // at a block that begins another file; cut short, its length is not
-    // confirmed. chain: those blocks, when asked. nested: a look-ahead from
-    // another file's blocks, which never stops early (one level deep).
+    // takes the blocks no file claims up to its length, written first fit
+    // into the gaps other files left: it skips blocks that are claimed,
+    // blocks of another file that begins (with a confirmed header) after it,
+    // and a run of free blocks that ends a file (its last block ends in
+    // filler) while it still needs more. A file that skipped free blocks is
+    // confirmed only by its end: its last byte where the header says, clean,
+    // and filler after it. chain: those blocks, when asked. nested: a
+    // look-ahead from another file's blocks, which takes free blocks as they
+    // come (one level deep).
     bool fileStart(int block, SpectrumHeader &header, QVector<int> *chain = nullptr, bool nested = false) const
     {
         const int sector = firstSector(block);
@@ -105,17 +109,9 @@ public:
             return false;
         const int blockBytes = perBlock * sectorSize;
         const int needed = (header.total() + blockBytes - 1) / blockBytes;
-        QVector<int> taken{block};
-        int next = block + 1;
-        while (taken.size() < needed && next < blockCount) {
-            if (!owned(next)) {
-                SpectrumHeader other;
-                if (!nested && fileStart(next, other, nullptr, true))
-                    break;
-                taken.append(next);
-            }
-            ++next;
-        }
+        const int used = header.total() - (needed - 1) * blockBytes;
+        bool skippedFree = false;
+        const QVector<int> taken = nested ? takeInOrder(block, needed) : takeFirstFit(block, needed, used, skippedFree);
         if (chain)
             *chain = taken;
         if (taken.size() < needed)
@@ -125,17 +121,89 @@ public:
         for (int i = 0; i + 1 < taken.size(); ++i)
             if (endsInFiller(taken.at(i)))
                 return false;
+        if (skippedFree)
+            return used < blockBytes && endsExactlyAt(taken.last(), used);
         if (header.strong)
             return true;
-        const int used = header.total() - (needed - 1) * blockBytes;
         if (used < blockBytes && fillerAfter(taken.last(), used))
             return true;
+        int next = taken.last() + 1;
         while (next < blockCount && owned(next))
             ++next;
         return next >= blockCount || blank(next) || plausibleStart(next);
     }
 
 private:
+    // The blocks no file claims, in order from block on, needed of them.
+    QVector<int> takeInOrder(int block, int needed) const
+    {
+        QVector<int> taken{block};
+        for (int next = block + 1; taken.size() < needed && next < blockCount; ++next)
+            if (!owned(next))
+                taken.append(next);
+        return taken;
+    }
+
+    // lastUsed: the bytes of its last block the file fills.
+    QVector<int> takeFirstFit(int block, int needed, int lastUsed, bool &skippedFree) const
+    {
+        // Each free block is looked ahead from at most once; the bound keeps
+        // a disk full of header-like blocks from costing the square.
+        int lookAheads = 256;
+        QVector<int> taken{block};
+        QVector<int> others; // blocks of files that begin after this one
+        int runStart = 1;    // where the run of free blocks being taken began
+        for (int next = block + 1; taken.size() < needed && next < blockCount; ++next) {
+            if (owned(next) || others.contains(next)) {
+                runStart = taken.size();
+                continue;
+            }
+            SpectrumHeader other;
+            QVector<int> otherChain;
+            if (lookAheads-- <= 0)
+                break;
+            if (fileStart(next, other, &otherChain, true)) {
+                others += otherChain;
+                skippedFree = true;
+                runStart = taken.size();
+                continue;
+            }
+            taken.append(next);
+            if (endsInFiller(next) && (taken.size() < needed || endsBefore(next, lastUsed))) {
+                // Another file's end (this file would end later, or before
+                // here): the free run that leads to it is that file's.
+                taken.resize(runStart);
+                skippedFree = true;
+            }
+        }
+        return taken;
+    }
+
+    // The byte at offset of the block, read cleanly, is (or is not) the
+    // formatting filler.
+    bool cleanByteIs(int block, int offset, bool filler) const
+    {
+        const int sector = firstSector(block) + offset / sectorSize;
+        return sector < state.sectors.count() && isClean(state.sectors.state(sector))
+            && (state.sectors.bytes().at(sector * sectorSize + offset % sectorSize) == formatted) == filler;
+    }
+    // The block's data ends well before offset: the bytes before it, read
+    // cleanly, are filler (a file may end in a filler byte or two).
+    bool endsBefore(int block, int offset) const
+    {
+        constexpr int margin = 16;
+        for (int i = qMax(0, offset - margin); i < offset; ++i)
+            if (!cleanByteIs(block, i, true))
+                return false;
+        return offset > 0;
+    }
+    // The file's last byte lies at used - 1 of the block: read cleanly, not
+    // filler, and only filler after it.
+    bool endsExactlyAt(int block, int used) const
+    {
+        return cleanByteIs(block, used - 1, false) && fillerAfter(block, used);
+    }
+
     bool plausibleStart(int block) const
     {
         const int sector = firstSector(block);
@@ -181,6 +249,7 @@ struct LostPiece
     bool headered = false;
     bool jumped = false; // its blocks are not one run
     bool cut = false;    // fewer blocks than its header's length needs
+    int length = -1;     // headerless: the length a deleted entry gives
 };
 
 void claimPiece(RescueState &state, const LostPiece &piece, const QString &owner)
@@ -244,7 +313,9 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
     } else {
         body = data;
         // The formatting filler after the last file's byte is not the file's.
-        while (body.endsWith(formatted))
+        if (piece.length >= 0)
+            body.truncate(piece.length);
+        while (piece.length < 0 && body.endsWith(formatted))
             body.chop(1);
         state.out.writeFile(folder + file, body);
         tap.addCode(tapeName, body, 0x8000);
@@ -263,7 +334,8 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
     if (piece.jumped)
         line += QStringLiteral(", across blocks other files hold");
     if (piece.cut)
-        line += QStringLiteral(", cut short: its header asks for more");
+        line += piece.headered ? QStringLiteral(", cut short: its header asks for more")
+                               : QStringLiteral(", cut short: its entry asks for more");
     if (bad > 0)
         line += QStringLiteral(", %1 bad sector(s)").arg(bad);
     line += QStringLiteral(": %1").arg(verdictName(verdict));
@@ -340,15 +412,51 @@ int saveHeaderedFiles(RescueState &state, const BlockMap &blocks, const QVector<
     return found;
 }
 
-void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks)
+// A deleted entry of data without a header whose first block is this one,
+// when the data still ends where the entry's length says: its last byte
+// read cleanly and no formatting filler, filler after it.
+const TosFile *deletedDataAt(const RescueState &state, const QVector<TosFile> &deleted, const BlockMap &blocks, int block)
+{
+    const int first = blocks.firstSector(block);
+    for (const TosFile &file : deleted) {
+        const int last = (file.length - 1) / sectorSize;
+        if (file.length <= 0 || file.sectors.isEmpty() || int(file.sectors.first()) != first
+            || last >= file.sectors.size() || !state.sectors.isRead(first)
+            || fileTypeOf(quint8(state.sectors.sectorData(first)[0])).headerSize != 0)
+            continue;
+        const int s = int(file.sectors.at(last));
+        if (s >= state.sectors.count() || !isClean(state.sectors.state(s)))
+            continue;
+        const char *bytes = state.sectors.sectorData(s);
+        const int end = (file.length - 1) % sectorSize;
+        if (bytes[end] != formatted && tailOf(bytes, formatted) == sectorSize - 1 - end)
+            return &file;
+    }
+    return nullptr;
+}
+
+void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks, const QVector<TosFile> &deleted, bool undelete)
 {
     SpectrumHeader header;
     for (int b = blocks.first(); b < blocks.count(); ++b) {
         if (!blocks.free(b))
             continue;
+        const TosFile *entry = undelete ? nullptr : deletedDataAt(state, deleted, blocks, b);
+        if (entry) {
+            LostPiece piece;
+            piece.name = entry->catalogName;
+            piece.length = entry->length;
+            for (quint32 s : entry->sectors)
+                if (state.sectors.owner(s).kind == SectorOwner::Kind::None)
+                    piece.sectors.append(int(s));
+            piece.cut = piece.sectors.size() < int(entry->sectors.size());
+            savePiece(state, piece, entry->length);
+            continue;
+        }
         QVector<int> run{b};
         while (!blocks.endsInFiller(run.last()) && run.last() + 1 < blocks.count() && blocks.free(run.last() + 1)
-               && !blocks.fileStart(run.last() + 1, header))
+               && !blocks.fileStart(run.last() + 1, header)
+               && (undelete || !deletedDataAt(state, deleted, blocks, run.last() + 1)))
             run.append(run.last() + 1);
         LostPiece piece;
         piece.sectors = sectorsOfBlocks(blocks, run);
@@ -472,7 +580,7 @@ int recoverLostFiles(RescueState &state, const CatalogLayout &layout, QVector<To
         state.out.writeTap(tap, state.folder + state.out.claim(state.folder, archive, QStringLiteral(".tap"), {}));
         state.folder = imageFolder;
     }
-    saveHeaderlessRuns(state, blocks);
+    saveHeaderlessRuns(state, blocks, deleted, undelete);
     state.endFiles();
     state.log(LogEntry::info().text(QStringLiteral("Found %1 lost block(s)").arg(found)));
     return found;
