@@ -1,5 +1,7 @@
 #include "catalogrepair.h"
 
+#include <algorithm>
+
 #include "disk/geometry.h"
 #include "extraction.h"
 #include "filetypes.h"
@@ -250,6 +252,7 @@ struct LostPiece
     bool jumped = false; // its blocks are not one run
     bool cut = false;    // fewer blocks than its header's length needs
     int length = -1;     // headerless: the length a deleted entry gives
+    bool endGuessed = false; // damaged sectors taken for filler were left out
 };
 
 void claimPiece(RescueState &state, const LostPiece &piece, const QString &owner)
@@ -322,7 +325,8 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
     }
     state.out.writeTap(tap, folder + file + QStringLiteral(".tap"));
 
-    Verdict verdict = verdictOf(bad, suspect, flagged, piece.jumped || !piece.name.isEmpty(), state.salvage);
+    Verdict verdict = verdictOf(bad, suspect, flagged, piece.jumped || piece.endGuessed || !piece.name.isEmpty(),
+                                state.salvage);
     if (piece.cut)
         verdict = Verdict::Damaged;
     const QString shownPath = (piece.name.isEmpty() ? QString() : QStringLiteral("lost/")) + file;
@@ -435,6 +439,27 @@ const TosFile *deletedDataAt(const RescueState &state, const QVector<TosFile> &d
     return nullptr;
 }
 
+int fillerBytes(const RescueState &state, int sector)
+{
+    const char *bytes = state.sectors.sectorData(sector);
+    return int(std::count(bytes, bytes + sectorSize, formatted));
+}
+
+bool cleanFiller(const RescueState &state, int sector)
+{
+    return isClean(state.sectors.state(sector)) && fillerBytes(state, sector) == sectorSize;
+}
+
+// The sector is not read, or read as filler: cleanly, or damaged with all
+// but a few bytes still filler (a damaged copy of filler, most likely).
+bool heldAsFiller(const RescueState &state, int sector)
+{
+    if (!state.sectors.isRead(sector))
+        return true;
+    return isClean(state.sectors.state(sector)) ? cleanFiller(state, sector)
+                                                : fillerBytes(state, sector) >= sectorSize - 8;
+}
+
 void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks, const QVector<TosFile> &deleted, bool undelete)
 {
     SpectrumHeader header;
@@ -460,9 +485,20 @@ void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks, const QVecto
             run.append(run.last() + 1);
         LostPiece piece;
         piece.sectors = sectorsOfBlocks(blocks, run);
-        // Trailing sectors the run does not hold are not part of it; nor are
-        // damaged ones after a clean sector that ends the file in filler.
-        int end = piece.sectors.size();
+        // What follows the file's end is filler: trailing sectors that the run
+        // does not hold, holds as filler, or holds as a damaged copy of
+        // filler are not part of it; nor are damaged ones after a clean
+        // sector that ends the file in filler.
+        // A sector read cleanly as nothing but filler ends the file before it.
+        int end = 1;
+        while (end < piece.sectors.size() && !cleanFiller(state, piece.sectors.at(end)))
+            ++end;
+        while (end > 0 && heldAsFiller(state, piece.sectors.at(end - 1))) {
+            const SectorState held = state.sectors.state(piece.sectors.at(end - 1));
+            piece.endGuessed = piece.endGuessed || (held != SectorState::Missing && !isClean(held));
+            --end;
+        }
+        piece.sectors.resize(end);
         while (end > 0 && !isClean(state.sectors.state(piece.sectors.at(end - 1))))
             --end;
         const bool endsFile = end > 0 && end < piece.sectors.size()
