@@ -18,17 +18,27 @@ int blockAt(int block) { return block * blockBytes; }
 
 QByteArray codeFile(int length, int seed) { return ImageBuilder::withHeader5(3, length, 32768, pattern(length, seed)); }
 
+// Data without a header: its first byte is no header's type.
+QByteArray plainData(int length, int seed)
+{
+    QByteArray data = pattern(length, seed);
+    data[0] = char(0x41);
+    return data;
+}
+
 struct Rescue
 {
     QTemporaryDir dir;
     ConversionReport report;
     LogLines log;
+    QByteArray states; // SectorState per sector; empty: good where read
 
     void run(const LogicalImage &image, DiskFormat format, bool undelete = false, DiskFormat asked = DiskFormat::Unknown)
     {
         ConversionJob job = image.job(QStringLiteral("disk"), tracks, format, dir.path());
         job.sides = 1;
         job.salvage = true;
+        job.states = states;
         ConversionOptions options = job.options();
         options.collectDetails = true;
         options.undelete = undelete;
@@ -59,8 +69,11 @@ private slots:
     void layoutFallback_data();
     void layoutFallback();
     void deletedFiles();
+    void fragmentedLostFile_data();
     void fragmentedLostFile();
     void garbageHeaderStopsAtNextFile();
+    void lostDataEndsAtFiller_data();
+    void lostDataEndsAtFiller();
 };
 
 void TestCatalogRepair::layoutFallback_data()
@@ -128,13 +141,19 @@ void TestCatalogRepair::deletedFiles()
     QByteArray keep = extentEntry(0, "KEEP", "C", 0, 1505, "\x08\x09");
     keep[1] = char(0xE5);
     image.setEntry(4, 3, keep);
+    // The deleted NOTES holds data without a header in blocks 10 and 11.
+    QByteArray notes = extentEntry(0, "NOTES", "D", 0, 1300, "\x0a\x0b");
+    notes[1] = char(0xE5);
+    image.setEntry(4, 4, notes);
     image.setBytes(blockAt(5), codeFile(2000, 1));
     image.setBytes(blockAt(6), codeFile(1000, 2));
     image.setBytes(blockAt(8), codeFile(1500, 3));
+    const QByteArray notesData = plainData(1300, 10);
+    image.setBytes(blockAt(10), notesData);
 
     Rescue rescue;
     rescue.run(image, DiskFormat::TosA4, true);
-    QCOMPARE(rescue.report.deletedFiles, 2);
+    QCOMPARE(rescue.report.deletedFiles, 3);
 
     const FileSummary *reused = rescue.summary(QStringLiteral("deleted/_LD.C.cod"));
     QVERIFY(reused);
@@ -162,32 +181,60 @@ void TestCatalogRepair::deletedFiles()
     QVERIFY(named);
     QCOMPARE(named->name, QStringLiteral("?EEP.C"));
     QCOMPARE(plain.file(QStringLiteral("lost/_EEP.C.cod")), pattern(1500, 3));
+    // So is NOTES's, cut at the entry's length.
+    const FileSummary *data = plain.summary(QStringLiteral("lost/_OTES.D.dat"));
+    QVERIFY(data);
+    QCOMPARE(data->verdict, Verdict::Suspect);
+    QCOMPARE(plain.file(QStringLiteral("lost/_OTES.D.dat")), notesData);
+}
+
+void TestCatalogRepair::fragmentedLostFile_data()
+{
+    QTest::addColumn<bool>("aroundLostFiles");
+    QTest::addColumn<int>("secondPart"); // the file's first sector after a gap
+    // Blocks 5 and 7 hold the live A and B; the file took 4, 6 and 8.
+    QTest::newRow("around live files") << false << 24;
+    // No entry is left: blocks 5 and 6 hold a lost code file, block 7 lost
+    // data that ends in filler; the file took 4, 8 and 9.
+    QTest::newRow("around lost files") << true << 32;
 }
 
 void TestCatalogRepair::fragmentedLostFile()
 {
-    // A file written first-fit into blocks 4, 6 and 8 around the live A and
-    // B in blocks 5 and 7, its catalog entry lost.
+    QFETCH(bool, aroundLostFiles);
+    QFETCH(int, secondPart);
     LogicalImage image(tracks * 16);
     image.clearCatalog(4);
-    image.setEntry(4, 1, extentEntry(0, "A", "C", 0, 1005, "\x05"));
-    image.setEntry(4, 2, extentEntry(0, "B", "C", 0, 1005, "\x07"));
     const QByteArray lost = codeFile(2600, 9);
+    const int second = secondPart / 4;
+    const int third = aroundLostFiles ? 9 : 8;
     image.setBytes(blockAt(4), lost.left(blockBytes));
-    image.setBytes(blockAt(6), lost.mid(blockBytes, blockBytes));
-    image.setBytes(blockAt(8), lost.mid(2 * blockBytes));
-    image.setBytes(blockAt(5), codeFile(1000, 5));
-    image.setBytes(blockAt(7), codeFile(1000, 7));
+    image.setBytes(blockAt(second), lost.mid(blockBytes, blockBytes));
+    image.setBytes(blockAt(third), lost.mid(2 * blockBytes));
+    const QByteArray data = plainData(700, 7);
+    if (aroundLostFiles) {
+        image.setBytes(blockAt(5), codeFile(1800, 5));
+        image.setBytes(blockAt(7), data);
+    } else {
+        image.setEntry(4, 1, extentEntry(0, "A", "C", 0, 1005, "\x05"));
+        image.setEntry(4, 2, extentEntry(0, "B", "C", 0, 1005, "\x07"));
+        image.setBytes(blockAt(5), codeFile(1000, 5));
+        image.setBytes(blockAt(7), codeFile(1000, 7));
+    }
 
     Rescue rescue;
     rescue.run(image, DiskFormat::TosA4);
     QCOMPARE(rescue.file(QStringLiteral("sector_0010.cod")), pattern(2600, 9));
     const FileSummary *piece = rescue.summary(QStringLiteral("sector_0010.cod"));
     QVERIFY(piece);
-    QCOMPARE(piece->sectors.value(4), 24);
+    QCOMPARE(piece->sectors.value(4), secondPart);
     // Put together across other files' blocks: a guess, never "complete".
     QCOMPARE(piece->verdict, Verdict::Suspect);
-    QCOMPARE(rescue.report.lostBlocks, 1);
+    if (aroundLostFiles) {
+        QCOMPARE(rescue.file(QStringLiteral("sector_0014.cod")), pattern(1800, 5));
+        QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
+    }
+    QCOMPARE(rescue.report.lostBlocks, aroundLostFiles ? 2 : 1);
 }
 
 void TestCatalogRepair::garbageHeaderStopsAtNextFile()
@@ -200,8 +247,7 @@ void TestCatalogRepair::garbageHeaderStopsAtNextFile()
     garbage.replace(0, 5, QByteArray("\x03\x88\x13\x00\x80", 5));
     image.setBytes(blockAt(4), garbage);
     image.setBytes(blockAt(5), codeFile(1800, 5));
-    QByteArray data = pattern(700, 7);
-    data[0] = char(0x41);
+    const QByteArray data = plainData(700, 7);
     image.setBytes(blockAt(7), data);
 
     Rescue rescue;
@@ -212,6 +258,42 @@ void TestCatalogRepair::garbageHeaderStopsAtNextFile()
     QCOMPARE(rescue.file(QStringLiteral("sector_0010.dat")), garbage);
     QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
     QCOMPARE(rescue.report.files.size(), 3);
+}
+
+void TestCatalogRepair::lostDataEndsAtFiller_data()
+{
+    // 700 bytes of data in block 7 (sectors 28..30), filler after them.
+    QTest::addColumn<int>("damaged");  // a sector read with a data error
+    QTest::addColumn<int>("flipped");  // its byte read wrong, -1: none
+    QTest::addColumn<int>("verdict");
+    QTest::newRow("clean") << -1 << -1 << int(Verdict::Complete);
+    // A damaged copy of filler is not data; the end is then a guess.
+    QTest::newRow("damaged filler") << 31 << 40 << int(Verdict::Suspect);
+    // A damaged sector that holds data stays.
+    QTest::newRow("damaged data") << 29 << -1 << int(Verdict::Suspect);
+}
+
+void TestCatalogRepair::lostDataEndsAtFiller()
+{
+    QFETCH(int, damaged);
+    QFETCH(int, flipped);
+    QFETCH(int, verdict);
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    const QByteArray data = plainData(700, 7);
+    image.setBytes(blockAt(7), data);
+    Rescue rescue;
+    if (damaged >= 0) {
+        rescue.states = QByteArray(tracks * 16, char(SectorState::Good));
+        rescue.states[damaged] = char(SectorState::Suspect);
+        if (flipped >= 0)
+            image.data[damaged * 256 + flipped] = char(0xE4);
+    }
+    rescue.run(image, DiskFormat::TosA4);
+    QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
+    const FileSummary *piece = rescue.summary(QStringLiteral("sector_001c.dat"));
+    QVERIFY(piece);
+    QCOMPARE(int(piece->verdict), verdict);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogRepair)
