@@ -135,6 +135,17 @@ public:
         return next >= blockCount || blank(next) || plausibleStart(next);
     }
 
+    // The file's chain ends where its header says: its last byte read
+    // cleanly in the last block, filler after it. Otherwise the header may
+    // be a look-alike inside other data, or right while the blocks after its
+    // first are another file's.
+    bool endProven(const QVector<int> &chain, const SpectrumHeader &header) const
+    {
+        const int blockBytes = perBlock * sectorSize;
+        const qint64 used = header.total() - qint64(chain.size() - 1) * blockBytes;
+        return !chain.isEmpty() && used > 0 && used < blockBytes && endsExactlyAt(chain.last(), int(used));
+    }
+
 private:
     // The blocks no file claims, in order from block on, needed of them.
     QVector<int> takeInOrder(int block, int needed) const
@@ -252,7 +263,7 @@ struct LostPiece
     bool jumped = false; // its blocks are not one run
     bool cut = false;    // fewer blocks than its header's length needs
     int length = -1;     // headerless: the length a deleted entry gives
-    bool endGuessed = false; // damaged sectors taken for filler were left out
+    bool endGuessed = false; // its end is not proven by filler after it
 };
 
 void claimPiece(RescueState &state, const LostPiece &piece, const QString &owner)
@@ -337,6 +348,8 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
         line += QStringLiteral(", named after a deleted entry");
     if (piece.jumped)
         line += QStringLiteral(", across blocks other files hold");
+    if (piece.endGuessed && !piece.cut)
+        line += QStringLiteral(", its end not proven");
     if (piece.cut)
         line += piece.headered ? QStringLiteral(", cut short: its header asks for more")
                                : QStringLiteral(", cut short: its entry asks for more");
@@ -409,6 +422,7 @@ int saveHeaderedFiles(RescueState &state, const BlockMap &blocks, const QVector<
             for (int i = 1; i < chain.size(); ++i)
                 piece.jumped = piece.jumped || chain.at(i) != chain.at(i - 1) + 1;
             piece.cut = qint64(piece.sectors.size()) * sectorSize < header.total();
+            piece.endGuessed = !blocks.endProven(chain, header);
         }
         savePiece(state, piece, header.total());
         ++found;

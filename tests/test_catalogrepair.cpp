@@ -74,6 +74,8 @@ private slots:
     void garbageHeaderStopsAtNextFile();
     void lostDataEndsAtFiller_data();
     void lostDataEndsAtFiller();
+    void lostFileCompleteOnlyWhenItsEndIsProven_data();
+    void lostFileCompleteOnlyWhenItsEndIsProven();
 };
 
 void TestCatalogRepair::layoutFallback_data()
@@ -294,6 +296,34 @@ void TestCatalogRepair::lostDataEndsAtFiller()
     const FileSummary *piece = rescue.summary(QStringLiteral("sector_001c.dat"));
     QVERIFY(piece);
     QCOMPARE(int(piece->verdict), verdict);
+}
+
+void TestCatalogRepair::lostFileCompleteOnlyWhenItsEndIsProven_data()
+{
+    QTest::addColumn<bool>("dataAfter"); // the block holds more than the header's length
+    QTest::addColumn<int>("verdict");
+    QTest::newRow("filler after it") << false << int(Verdict::Complete);
+    // A header look-alike inside other data, or a file whose last block is
+    // another's now: the header's length proves nothing.
+    QTest::newRow("data after it") << true << int(Verdict::Suspect);
+}
+
+void TestCatalogRepair::lostFileCompleteOnlyWhenItsEndIsProven()
+{
+    QFETCH(bool, dataAfter);
+    QFETCH(int, verdict);
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    if (dataAfter)
+        image.setBytes(blockAt(10), pattern(blockBytes, 8));
+    image.setBytes(blockAt(10), codeFile(700, 10));
+    Rescue rescue;
+    rescue.run(image, DiskFormat::TosA4);
+    QCOMPARE(rescue.file(QStringLiteral("sector_0028.cod")), pattern(700, 10));
+    const FileSummary *piece = rescue.summary(QStringLiteral("sector_0028.cod"));
+    QVERIFY(piece);
+    QCOMPARE(int(piece->verdict), verdict);
+    QCOMPARE(rescue.logged(QStringLiteral("its end not proven")), dataAfter);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogRepair)

@@ -43,7 +43,7 @@ struct FilesDisk
     QByteArray screen = ImageBuilder::withHeader5(3, 6912, 16384, rescuetest::pattern(6912, 2));
     QByteArray game = ImageBuilder::withHeader5(3, 1000, 32768, rescuetest::pattern(1000, 3));
     QByteArray notes = QByteArray("NOTES OF A DISK\n").repeated(50);
-    QByteArray lost = ImageBuilder::withHeader5(3, 1019, 40000, rescuetest::pattern(1019, 4)); // 4 sectors
+    QByteArray lost = ImageBuilder::withHeader5(3, 1000, 40000, rescuetest::pattern(1000, 4)); // 4 sectors, filler after it
 
     FilesDisk()
     {
@@ -143,7 +143,7 @@ private slots:
                                  .arg(disk.prog.size() - 7);
         const QString screen = QStringLiteral("SCREEN|Code (screen)|6912|16384|28 (1 missing)|\u2716 damaged|catalog");
         const QString notes = QStringLiteral("NOTES|Data|800||4|\u2714 complete|catalog");
-        const QString lost = QStringLiteral("sector_00c8.cod|Code|1019|40000|4|\u2714 complete|recovered (lost block)");
+        const QString lost = QStringLiteral("sector_00c8.cod|Code|1000|40000|4|\u2714 complete|recovered (lost block)");
         QTest::newRow("default mode")
             << false << QStringList{prog, screen, QStringLiteral("GAME|Code|1000|32768|4|? unverified|catalog"), notes, lost}
             << "5 file(s): 2 complete, 2 damaged, 1 unverified. 1 recovered from lost blocks.";

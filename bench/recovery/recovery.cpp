@@ -1436,6 +1436,22 @@ QVector<QByteArray> evaluate(const Disk &disk, const Rescued &said, const Allowe
             continue;
         }
         ++tally.lostComplete;
+        // Salvage puts lost files together: one with a header promises a
+        // whole file, whose body is a known file's (live, or deleted with its
+        // blocks kept). The default mode's lost block promises the disk's
+        // bytes from its header on, as below.
+        if (!mode.endsWith(QLatin1String("default")) && row.value(QStringLiteral("type")) != QLatin1String("data")) {
+            bool known = false;
+            for (const KnownFile &file : disk.files)
+                known = known || (file.intact && got == file.body);
+            if (!known) {
+                ++tally.falseConfidence;
+                if (explainWrong)
+                    std::fprintf(stderr, "  %s: complete but wrong: lost file %s in %s is no known file\n",
+                                 qPrintable(mode), qPrintable(name), qPrintable(image));
+            }
+            continue;
+        }
         QVector<int> logicals = said.owned.value(name);
         if (logicals.isEmpty())
             logicals = said.owned.value(row.value(QStringLiteral("file")));
