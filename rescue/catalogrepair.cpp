@@ -97,8 +97,7 @@ public:
     // blocks of another file that begins (with a confirmed header) after it,
     // and a run of free blocks that ends a file (its last block ends in
     // filler) while it still needs more. A file that skipped free blocks is
-    // confirmed only by its end: its last byte where the header says, clean,
-    // and filler after it. chain: those blocks, when asked. nested: a
+    // confirmed by its end (see below). chain: those blocks, when asked. nested: a
     // look-ahead from another file's blocks, which takes free blocks as they
     // come (one level deep).
     bool fileStart(int block, SpectrumHeader &header, QVector<int> *chain = nullptr, bool nested = false) const
@@ -123,8 +122,14 @@ public:
         for (int i = 0; i + 1 < taken.size(); ++i)
             if (endsInFiller(taken.at(i)))
                 return false;
-        if (skippedFree)
-            return used < blockBytes && endsExactlyAt(taken.last(), used);
+        // A file that skipped free blocks: its exact end confirms it; so does
+        // a header strong on its own when the last block holds other bytes
+        // after the file (a block taken from a deleted file keeps that file's
+        // bytes there), but not filler that begins elsewhere.
+        if (skippedFree && used < blockBytes && endsExactlyAt(taken.last(), used))
+            return true;
+        if (skippedFree && (!header.strong || fillerAfter(taken.last(), used)))
+            return false;
         if (header.strong)
             return true;
         if (used < blockBytes && fillerAfter(taken.last(), used))

@@ -194,22 +194,27 @@ void TestCatalogRepair::fragmentedLostFile_data()
 {
     QTest::addColumn<bool>("aroundLostFiles");
     QTest::addColumn<int>("secondPart"); // the file's first sector after a gap
+    QTest::addColumn<bool>("staleTail");  // its last block keeps a deleted file's bytes after it
     // Blocks 5 and 7 hold the live A and B; the file took 4, 6 and 8.
-    QTest::newRow("around live files") << false << 24;
+    QTest::newRow("around live files") << false << 24 << false;
     // No entry is left: blocks 5 and 6 hold a lost code file, block 7 lost
     // data that ends in filler; the file took 4, 8 and 9.
-    QTest::newRow("around lost files") << true << 32;
+    QTest::newRow("around lost files") << true << 32 << false;
+    QTest::newRow("around lost files, last block reused") << true << 32 << true;
 }
 
 void TestCatalogRepair::fragmentedLostFile()
 {
     QFETCH(bool, aroundLostFiles);
     QFETCH(int, secondPart);
+    QFETCH(bool, staleTail);
     LogicalImage image(tracks * 16);
     image.clearCatalog(4);
     const QByteArray lost = codeFile(2600, 9);
     const int second = secondPart / 4;
     const int third = aroundLostFiles ? 9 : 8;
+    if (staleTail)
+        image.setBytes(blockAt(third), pattern(blockBytes, 11));
     image.setBytes(blockAt(4), lost.left(blockBytes));
     image.setBytes(blockAt(second), lost.mid(blockBytes, blockBytes));
     image.setBytes(blockAt(third), lost.mid(2 * blockBytes));
