@@ -54,18 +54,21 @@ QString bestImageProblem(const PhysicalDisk &disk)
     return QString();
 }
 
-// Every output must be a plain file directly inside the image folder.
+// Every output must be a plain file directly inside the image folder, or
+// inside its lost/ folder (lost files named after a deleted entry).
 QString outputProblem(const QString &scratchRoot, int &files)
 {
     const QString folder = QDir(scratchRoot).absoluteFilePath(QLatin1String(imageName));
+    const QString lost = folder + QStringLiteral("/lost");
     QDirIterator it(scratchRoot, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     files = 0;
     while (it.hasNext()) {
         const QFileInfo entry(it.next());
-        if (entry.absoluteFilePath() == folder && entry.isDir() && !entry.isSymLink())
+        if ((entry.absoluteFilePath() == folder || entry.absoluteFilePath() == lost) && entry.isDir()
+            && !entry.isSymLink())
             continue;
-        if (entry.absolutePath() != folder || !entry.isFile() || entry.isSymLink())
+        if ((entry.absolutePath() != folder && entry.absolutePath() != lost) || !entry.isFile() || entry.isSymLink())
             return QStringLiteral("output outside the image folder: ") + entry.absoluteFilePath();
         ++files;
     }
