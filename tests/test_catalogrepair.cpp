@@ -72,10 +72,8 @@ private slots:
     void fragmentedLostFile_data();
     void fragmentedLostFile();
     void garbageHeaderStopsAtNextFile();
-    void lostDataEndsAtFiller_data();
-    void lostDataEndsAtFiller();
-    void lostFileCompleteOnlyWhenItsEndIsProven_data();
-    void lostFileCompleteOnlyWhenItsEndIsProven();
+    void lostPieceVerdictFollowsItsEnd_data();
+    void lostPieceVerdictFollowsItsEnd();
 };
 
 void TestCatalogRepair::layoutFallback_data()
@@ -267,28 +265,41 @@ void TestCatalogRepair::garbageHeaderStopsAtNextFile()
     QCOMPARE(rescue.report.files.size(), 3);
 }
 
-void TestCatalogRepair::lostDataEndsAtFiller_data()
+void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
 {
-    // 700 bytes of data in block 7 (sectors 28..30), filler after them.
-    QTest::addColumn<int>("damaged");  // a sector read with a data error
-    QTest::addColumn<int>("flipped");  // its byte read wrong, -1: none
+    // 700 bytes in block 7 (sectors 28..30): data without a header, or a
+    // code file; filler after them unless told.
+    QTest::addColumn<bool>("headered");
+    QTest::addColumn<int>("damaged"); // a sector read with a data error
+    QTest::addColumn<int>("flipped"); // its byte read wrong, -1: none
+    QTest::addColumn<bool>("dataAfter"); // the block holds more than the piece
+    QTest::addColumn<bool>("endProven");
     QTest::addColumn<int>("verdict");
-    QTest::newRow("clean") << -1 << -1 << int(Verdict::Complete);
+    QTest::newRow("data") << false << -1 << -1 << false << true << int(Verdict::Complete);
     // A damaged copy of filler is not data; the end is then a guess.
-    QTest::newRow("damaged filler") << 31 << 40 << int(Verdict::Suspect);
+    QTest::newRow("data, damaged filler") << false << 31 << 40 << false << false << int(Verdict::Suspect);
     // A damaged sector that holds data stays.
-    QTest::newRow("damaged data") << 29 << -1 << int(Verdict::Suspect);
+    QTest::newRow("data, damaged data") << false << 29 << -1 << false << true << int(Verdict::Suspect);
+    QTest::newRow("file, filler after it") << true << -1 << -1 << false << true << int(Verdict::Complete);
+    // A header look-alike inside other data, or a file whose last block is
+    // another's now: the header's length proves nothing.
+    QTest::newRow("file, data after it") << true << -1 << -1 << true << false << int(Verdict::Suspect);
 }
 
-void TestCatalogRepair::lostDataEndsAtFiller()
+void TestCatalogRepair::lostPieceVerdictFollowsItsEnd()
 {
+    QFETCH(bool, headered);
     QFETCH(int, damaged);
     QFETCH(int, flipped);
+    QFETCH(bool, dataAfter);
+    QFETCH(bool, endProven);
     QFETCH(int, verdict);
     LogicalImage image(tracks * 16);
     image.clearCatalog(4);
-    const QByteArray data = plainData(700, 7);
-    image.setBytes(blockAt(7), data);
+    if (dataAfter)
+        image.setBytes(blockAt(7), pattern(blockBytes, 8));
+    const QByteArray body = headered ? pattern(700, 10) : plainData(700, 7);
+    image.setBytes(blockAt(7), headered ? codeFile(700, 10) : body);
     Rescue rescue;
     if (damaged >= 0) {
         rescue.states = QByteArray(tracks * 16, char(SectorState::Good));
@@ -297,38 +308,12 @@ void TestCatalogRepair::lostDataEndsAtFiller()
             image.data[damaged * 256 + flipped] = char(0xE4);
     }
     rescue.run(image, DiskFormat::TosA4);
-    QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
-    const FileSummary *piece = rescue.summary(QStringLiteral("sector_001c.dat"));
+    const QString name = headered ? QStringLiteral("sector_001c.cod") : QStringLiteral("sector_001c.dat");
+    QCOMPARE(rescue.file(name), body);
+    const FileSummary *piece = rescue.summary(name);
     QVERIFY(piece);
     QCOMPARE(int(piece->verdict), verdict);
-}
-
-void TestCatalogRepair::lostFileCompleteOnlyWhenItsEndIsProven_data()
-{
-    QTest::addColumn<bool>("dataAfter"); // the block holds more than the header's length
-    QTest::addColumn<int>("verdict");
-    QTest::newRow("filler after it") << false << int(Verdict::Complete);
-    // A header look-alike inside other data, or a file whose last block is
-    // another's now: the header's length proves nothing.
-    QTest::newRow("data after it") << true << int(Verdict::Suspect);
-}
-
-void TestCatalogRepair::lostFileCompleteOnlyWhenItsEndIsProven()
-{
-    QFETCH(bool, dataAfter);
-    QFETCH(int, verdict);
-    LogicalImage image(tracks * 16);
-    image.clearCatalog(4);
-    if (dataAfter)
-        image.setBytes(blockAt(10), pattern(blockBytes, 8));
-    image.setBytes(blockAt(10), codeFile(700, 10));
-    Rescue rescue;
-    rescue.run(image, DiskFormat::TosA4);
-    QCOMPARE(rescue.file(QStringLiteral("sector_0028.cod")), pattern(700, 10));
-    const FileSummary *piece = rescue.summary(QStringLiteral("sector_0028.cod"));
-    QVERIFY(piece);
-    QCOMPARE(int(piece->verdict), verdict);
-    QCOMPARE(rescue.logged(QStringLiteral("its end not proven")), dataAfter);
+    QCOMPARE(rescue.logged(QStringLiteral("its end not proven")), !endProven);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogRepair)
