@@ -512,11 +512,16 @@ void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks, const QVecto
         int end = 1;
         while (end < piece.sectors.size() && !cleanFiller(state, piece.sectors.at(end)))
             ++end;
-        while (end > 0 && heldAsFiller(state, piece.sectors.at(end - 1))) {
-            const SectorState held = state.sectors.state(piece.sectors.at(end - 1));
-            piece.endGuessed = piece.endGuessed || (held != SectorState::Missing && !isClean(held));
-            --end;
-        }
+        int kept = end;
+        while (kept > 0 && heldAsFiller(state, piece.sectors.at(kept - 1)))
+            --kept;
+        // Nothing but filler and its damaged copies before it: the run is
+        // kept as it was read, since no end can be told.
+        if (kept == 0)
+            kept = end = piece.sectors.size();
+        for (int i = kept; i < end; ++i)
+            piece.endGuessed = piece.endGuessed || state.sectors.state(piece.sectors.at(i)) == SectorState::Suspect;
+        end = kept;
         piece.sectors.resize(end);
         while (end > 0 && !isClean(state.sectors.state(piece.sectors.at(end - 1))))
             --end;
