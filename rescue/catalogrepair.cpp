@@ -130,6 +130,11 @@ public:
             return true;
         if (skippedFree && (!header.strong || fillerAfter(taken.last(), used)))
             return false;
+        // Looked ahead from another file's blocks, a header is another file
+        // only when its end is proven: data (number arrays above all) holds
+        // header look-alikes.
+        if (nested)
+            return endProven(taken, header);
         if (header.strong)
             return true;
         if (used < blockBytes && fillerAfter(taken.last(), used))

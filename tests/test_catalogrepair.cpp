@@ -72,6 +72,7 @@ private slots:
     void fragmentedLostFile_data();
     void fragmentedLostFile();
     void garbageHeaderStopsAtNextFile();
+    void headerLookAlikeInsideAFile();
     void lostPieceVerdictFollowsItsEnd_data();
     void lostPieceVerdictFollowsItsEnd();
 };
@@ -263,6 +264,22 @@ void TestCatalogRepair::garbageHeaderStopsAtNextFile()
     QCOMPARE(rescue.file(QStringLiteral("sector_0010.dat")), garbage);
     QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
     QCOMPARE(rescue.report.files.size(), 3);
+}
+
+void TestCatalogRepair::headerLookAlikeInsideAFile()
+{
+    // A lost code file in blocks 4..6 whose second block begins like a
+    // number array's header (as array data often does): the look-alike's
+    // end is not proven, so the file keeps its blocks.
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    QByteArray file = codeFile(2600, 12);
+    file.replace(blockBytes, 5, QByteArray("\x01\x00\x02\x00\x00", 5));
+    image.setBytes(blockAt(4), file);
+    Rescue rescue;
+    rescue.run(image, DiskFormat::TosA4);
+    QCOMPARE(rescue.file(QStringLiteral("sector_0010.cod")), file.mid(5));
+    QCOMPARE(rescue.report.files.size(), 1);
 }
 
 void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
