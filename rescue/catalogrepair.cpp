@@ -276,11 +276,13 @@ struct LostPiece
     bool endGuessed = false; // its end is not proven by filler after it
 };
 
-void claimPiece(RescueState &state, const LostPiece &piece, const QString &owner)
+// The piece's sectors that hold its data; the rest of its last block is not
+// the file's, as a catalog file owns no sector past its length.
+void claimPiece(RescueState &state, const QVector<int> &sectors, const QString &owner)
 {
     const SectorOwner mark{SectorOwner::Kind::File, state.ownerNames.size()};
     state.ownerNames.append(owner);
-    for (int s : piece.sectors)
+    for (int s : sectors)
         state.sectors.claim(s, mark);
 }
 
@@ -320,7 +322,8 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
     const QString file = state.out.claim(folder, stem, extension, companions);
     const QString tapeName = piece.name.isEmpty() ? QStringLiteral("sector%1").arg(sectorNumber(first)) : piece.name;
     // The sectors' owner is the name the sector report lists the piece by.
-    claimPiece(state, piece, piece.name.isEmpty() ? file : piece.name);
+    const QVector<int> dataSectorList = piece.sectors.mid(0, dataSectors);
+    claimPiece(state, dataSectorList, piece.name.isEmpty() ? file : piece.name);
 
     QByteArray body;
     libtap tap;
@@ -382,7 +385,7 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
         summary.origin = FileOrigin::Lost;
         summary.headerSize = piece.headered ? piece.header.size : 0;
         summary.start = piece.headered ? piece.header.start() : -1;
-        summary.sectors = piece.sectors;
+        summary.sectors = dataSectorList;
         summary.leftOut = state.leaveOut.contains(state.currentFile());
         state.files->append(summary);
     }
