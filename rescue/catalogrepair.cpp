@@ -94,12 +94,12 @@ public:
     // next block no file claims is empty or begins another file. The file
     // takes the blocks no file claims up to its length, written first fit
     // into the gaps other files left: it skips blocks that are claimed,
-    // blocks of another file that begins (with a confirmed header) after it,
+    // blocks of another file that begins after it (its end proven),
     // and a run of free blocks that ends a file (its last block ends in
     // filler) while it still needs more. A file that skipped free blocks is
-    // confirmed by its end (see below). chain: those blocks, when asked. nested: a
-    // look-ahead from another file's blocks, which takes free blocks as they
-    // come (one level deep).
+    // confirmed by its end (see below). chain: those blocks, when asked.
+    // nested: a look-ahead from another file's blocks, which takes free
+    // blocks as they come (one level deep).
     bool fileStart(int block, SpectrumHeader &header, QVector<int> *chain = nullptr, bool nested = false) const
     {
         const int sector = firstSector(block);
