@@ -126,7 +126,7 @@ public:
         // a header strong on its own when the last block holds other bytes
         // after the file (a block taken from a deleted file keeps that file's
         // bytes there), but not filler that begins elsewhere.
-        if (skippedFree && used < blockBytes && endsExactlyAt(taken.last(), used))
+        if (skippedFree && endProven(taken, header))
             return true;
         if (skippedFree && (!header.strong || fillerAfter(taken.last(), used)))
             return false;

@@ -72,7 +72,6 @@ private slots:
     void fragmentedLostFile_data();
     void fragmentedLostFile();
     void garbageHeaderStopsAtNextFile();
-    void headerLookAlikeInsideAFile();
     void lostPieceVerdictFollowsItsEnd_data();
     void lostPieceVerdictFollowsItsEnd();
 };
@@ -266,22 +265,6 @@ void TestCatalogRepair::garbageHeaderStopsAtNextFile()
     QCOMPARE(rescue.report.files.size(), 3);
 }
 
-void TestCatalogRepair::headerLookAlikeInsideAFile()
-{
-    // A lost code file in blocks 4..6 whose second block begins like a
-    // number array's header (as array data often does): the look-alike's
-    // end is not proven, so the file keeps its blocks.
-    LogicalImage image(tracks * 16);
-    image.clearCatalog(4);
-    QByteArray file = codeFile(2600, 12);
-    file.replace(blockBytes, 5, QByteArray("\x01\x00\x02\x00\x00", 5));
-    image.setBytes(blockAt(4), file);
-    Rescue rescue;
-    rescue.run(image, DiskFormat::TosA4);
-    QCOMPARE(rescue.file(QStringLiteral("sector_0010.cod")), file.mid(5));
-    QCOMPARE(rescue.report.files.size(), 1);
-}
-
 void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
 {
     // 700 bytes in block 7 (sectors 28..30): data without a header, or a
@@ -292,15 +275,19 @@ void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
     QTest::addColumn<bool>("dataAfter"); // the block holds more than the piece
     QTest::addColumn<bool>("endProven");
     QTest::addColumn<int>("verdict");
-    QTest::newRow("data") << false << -1 << -1 << false << true << int(Verdict::Complete);
+    QTest::addColumn<bool>("lookAlike"); // a 2,600-byte file whose second block begins like an array header
+    QTest::newRow("data") << false << -1 << -1 << false << true << int(Verdict::Complete) << false;
     // A damaged copy of filler is not data; the end is then a guess.
-    QTest::newRow("data, damaged filler") << false << 31 << 40 << false << false << int(Verdict::Suspect);
+    QTest::newRow("data, damaged filler") << false << 31 << 40 << false << false << int(Verdict::Suspect) << false;
     // A damaged sector that holds data stays.
-    QTest::newRow("data, damaged data") << false << 29 << -1 << false << true << int(Verdict::Suspect);
-    QTest::newRow("file, filler after it") << true << -1 << -1 << false << true << int(Verdict::Complete);
+    QTest::newRow("data, damaged data") << false << 29 << -1 << false << true << int(Verdict::Suspect) << false;
+    QTest::newRow("file, filler after it") << true << -1 << -1 << false << true << int(Verdict::Complete) << false;
     // A header look-alike inside other data, or a file whose last block is
     // another's now: the header's length proves nothing.
-    QTest::newRow("file, data after it") << true << -1 << -1 << true << false << int(Verdict::Suspect);
+    QTest::newRow("file, data after it") << true << -1 << -1 << true << false << int(Verdict::Suspect) << false;
+    // Array data often begins a block like a header: unproven, the look-alike
+    // does not cut the file that holds it.
+    QTest::newRow("file, look-alike inside") << true << -1 << -1 << false << true << int(Verdict::Complete) << true;
 }
 
 void TestCatalogRepair::lostPieceVerdictFollowsItsEnd()
@@ -311,12 +298,17 @@ void TestCatalogRepair::lostPieceVerdictFollowsItsEnd()
     QFETCH(bool, dataAfter);
     QFETCH(bool, endProven);
     QFETCH(int, verdict);
+    QFETCH(bool, lookAlike);
     LogicalImage image(tracks * 16);
     image.clearCatalog(4);
     if (dataAfter)
         image.setBytes(blockAt(7), pattern(blockBytes, 8));
-    const QByteArray body = headered ? pattern(700, 10) : plainData(700, 7);
-    image.setBytes(blockAt(7), headered ? codeFile(700, 10) : body);
+    const int length = lookAlike ? 2600 : 700;
+    QByteArray contents = headered ? codeFile(length, 10) : plainData(length, 7);
+    if (lookAlike)
+        contents.replace(blockBytes, 5, QByteArray("\x01\x00\x02\x00\x00", 5));
+    const QByteArray body = headered ? contents.mid(5) : contents;
+    image.setBytes(blockAt(7), contents);
     Rescue rescue;
     if (damaged >= 0) {
         rescue.states = QByteArray(tracks * 16, char(SectorState::Good));
@@ -331,6 +323,7 @@ void TestCatalogRepair::lostPieceVerdictFollowsItsEnd()
     QVERIFY(piece);
     QCOMPARE(int(piece->verdict), verdict);
     QCOMPARE(rescue.logged(QStringLiteral("its end not proven")), !endProven);
+    QCOMPARE(rescue.report.files.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogRepair)
