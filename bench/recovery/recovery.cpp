@@ -195,6 +195,7 @@ struct KnownFile
     QVector<int> places;  // the sectors the contents lie in, in order
     QVector<int> entries; // its catalog entries (0 = the label's)
     int firstBlock = 0;
+    QVector<int> blocks;  // its allocation blocks, in order
     bool deleted = false; // its entries are marked deleted
     bool intact = true;   // its sectors still hold it (a deleted file's may not)
     bool fragmented = false; // its blocks do not follow one another
@@ -540,6 +541,7 @@ Disk knownSectors(Dice &dice, bool a2, Shape shape, QString &error)
         known.body = bodyOf(file.contents);
         known.deleted = file.deleted;
         known.firstBlock = blocks.at(f).first();
+        known.blocks = blocks.at(f);
         known.fragmented = blocks.at(f).last() - blocks.at(f).first() + 1 != blocks.at(f).size();
         QByteArray laid;
         for (int i = 0; i < (file.contents.size() + sectorSize - 1) / sectorSize; ++i) {
@@ -1518,7 +1520,8 @@ int usage()
                  "  --level, --scenario  run only these (by default every level and every scenario;\n"
                  "                       naming only levels runs no scenario and the other way round)\n"
                  "  --images-only  write the reads and the known files of each disk (DIR/LEVEL/dNN-rK.dsk,\n"
-                 "                 DIR/LEVEL/dNN/NAME.EXT, DIR/scenarios/NAME/...) and stop\n"
+                 "                 DIR/LEVEL/dNN/NAME.EXT, DIR/scenarios/NAME/...), with each file's length\n"
+                 "                 and blocks in DIR/.../dNN.layout, and stop\n"
                  "scenarios:");
     for (const Scenario &scenario : scenarios)
         std::fprintf(stderr, " %s", scenario.name.constData());
@@ -1589,6 +1592,27 @@ QString readPath(const QString &folder, int d, int r)
 
 QString imageStem(int d) { return QStringLiteral("d%1-r1").arg(d, 2, 10, QLatin1Char('0')); }
 
+// "?ILE5.D deleted overwritten 8579 bytes entries 7 blocks 13-18 24":
+// its blocks as runs.
+QByteArray layoutLine(const KnownFile &file)
+{
+    QByteArray line = file.rescuedName() + (file.deleted ? " deleted" : "") + (file.intact ? "" : " overwritten")
+                      + ' ' + QByteArray::number(file.contents.size()) + " bytes entries";
+    for (int entry : file.entries)
+        line += ' ' + QByteArray::number(entry);
+    line += " blocks";
+    for (int i = 0; i < file.blocks.size();) {
+        int j = i;
+        while (j + 1 < file.blocks.size() && file.blocks.at(j + 1) == file.blocks.at(j) + 1)
+            ++j;
+        line += ' ' + QByteArray::number(file.blocks.at(i));
+        if (j > i)
+            line += '-' + QByteArray::number(file.blocks.at(j));
+        i = j + 1;
+    }
+    return line + '\n';
+}
+
 bool writeDisk(const QString &folder, int d, const Disk &disk, bool knownFiles)
 {
     for (int r = 0; r < disk.reads.size(); ++r)
@@ -1599,8 +1623,13 @@ bool writeDisk(const QString &folder, int d, const Disk &disk, bool knownFiles)
     if (knownFiles) {
         const QString stem = QStringLiteral("d%1").arg(d, 2, 10, QLatin1Char('0'));
         QDir().mkpath(QDir(folder).filePath(stem));
-        for (const KnownFile &file : disk.files)
+        QByteArray layout;
+        for (const KnownFile &file : disk.files) {
             writeFile(QDir(folder).filePath(stem + QLatin1Char('/') + QString::fromLatin1(file.rescuedName())), file.contents);
+            layout += layoutLine(file);
+        }
+        // Where each file lies, for looking at a miss by hand.
+        writeFile(QDir(folder).filePath(stem + QStringLiteral(".layout")), layout);
     }
     return true;
 }
