@@ -37,6 +37,17 @@ int tailOf(const char *sector, char value)
     return n;
 }
 
+int fillerBytes(const RescueState &state, int sector)
+{
+    const char *bytes = state.sectors.sectorData(sector);
+    return int(std::count(bytes, bytes + sectorSize, formatted));
+}
+
+bool cleanFiller(const RescueState &state, int sector)
+{
+    return isClean(state.sectors.state(sector)) && fillerBytes(state, sector) == sectorSize;
+}
+
 // The allocation blocks of the data area as the layout numbers them, and
 // what each holds now.
 class BlockMap
@@ -78,6 +89,21 @@ public:
         return true;
     }
     bool free(int block) const { return !owned(block) && !blank(block); }
+    // Every sector read cleanly as formatting filler: no file's block.
+    bool formattedClean(int block) const
+    {
+        for (int s = firstSector(block); s < firstSector(block) + perBlock; ++s)
+            if (s >= state.sectors.count() || !cleanFiller(state, s))
+                return false;
+        return true;
+    }
+    // Keeps block out of every chain: another file's, known before the
+    // chains are put together.
+    void reserve(int block)
+    {
+        if (!reserved.contains(block))
+            reserved.append(block);
+    }
     // The last sector of the block that was read ends in formatting filler
     // (a sector not read cannot say otherwise).
     bool endsInFiller(int block) const
@@ -93,11 +119,14 @@ public:
     // end confirms it: after the file its last block holds filler, or the
     // next block no file claims is empty or begins another file. The file
     // takes the blocks no file claims up to its length, written first fit
-    // into the gaps other files left: it skips blocks that are claimed,
-    // blocks of another file that begins after it (its end proven),
-    // and a run of free blocks that ends a file (its last block ends in
-    // filler) while it still needs more. A file that skipped free blocks is
-    // confirmed by its end (see below). chain: those blocks, when asked.
+    // into the gaps other files left: it skips blocks that are claimed or
+    // empty, blocks of another file that begins after it (its end proven)
+    // or of data a deleted entry names, and a run of free blocks that ends
+    // a file (its last block ends in filler) while it still needs more;
+    // where that leaves its end unproven, a chain that leaves such runs to
+    // the files they end and proves it is taken (see takeFirstFit). A file
+    // that skipped free blocks is confirmed by its end (see below).
+    // chain: those blocks, when asked.
     // nested: a look-ahead from another file's blocks, which takes free
     // blocks as they come (one level deep).
     bool fileStart(int block, SpectrumHeader &header, QVector<int> *chain = nullptr, bool nested = false) const
@@ -162,23 +191,42 @@ private:
     {
         QVector<int> taken{block};
         for (int next = block + 1; taken.size() < needed && next < blockCount; ++next)
-            if (!owned(next))
+            if (!owned(next) && !reserved.contains(next))
                 taken.append(next);
         return taken;
     }
 
-    // lastUsed: the bytes of its last block the file fills.
-    QVector<int> takeFirstFit(int block, int needed, int lastUsed, bool &skippedFree) const
+    // A stretch of free blocks a chain may take from, in order: it ends at
+    // a block that ends in filler (a file's end) or before a claimed block
+    // or another file's.
+    struct Stretch
     {
-        // Each free block is looked ahead from at most once; the bound keeps
+        int first;
+        int last;
+        bool fillerEnd;
+        bool afterOther; // another lost file lies between the chain's start and it
+    };
+
+    // The stretches after block, as many as a chain of needed blocks can
+    // use: those that end a file may be left out whole.
+    QVector<Stretch> stretchesAfter(int block, int needed) const
+    {
+        // Each free block is looked ahead from at most once; the bounds keep
         // a disk full of header-like blocks from costing the square.
         int lookAheads = 256;
-        QVector<int> taken{block};
+        QVector<Stretch> stretches;
         QVector<int> others; // blocks of files that begin after this one
-        int runStart = 1;    // where the run of free blocks being taken began
-        for (int next = block + 1; taken.size() < needed && next < blockCount; ++next) {
-            if (owned(next) || others.contains(next)) {
-                runStart = taken.size();
+        bool afterOther = false;
+        // Enough stretches: the chain can be whole without a block of those
+        // that end a file. The last one may still grow into one.
+        int usable = 1;
+        auto closeBefore = [&stretches, &usable](int next) {
+            if (!stretches.isEmpty() && !stretches.last().fillerEnd && stretches.last().last == next - 1)
+                usable += stretches.last().last - stretches.last().first + 1;
+        };
+        for (int next = block + 1; next < blockCount && usable < needed && stretches.size() < 64; ++next) {
+            if (owned(next) || others.contains(next) || reserved.contains(next) || formattedClean(next)) {
+                closeBefore(next);
                 continue;
             }
             SpectrumHeader other;
@@ -186,20 +234,115 @@ private:
             if (lookAheads-- <= 0)
                 break;
             if (fileStart(next, other, &otherChain, true)) {
+                closeBefore(next);
                 others += otherChain;
-                skippedFree = true;
-                runStart = taken.size();
+                afterOther = true;
                 continue;
             }
-            taken.append(next);
-            if (endsInFiller(next) && (taken.size() < needed || endsBefore(next, lastUsed))) {
-                // Another file's end (this file would end later, or before
-                // here): the free run that leads to it is that file's.
-                taken.resize(runStart);
-                skippedFree = true;
-            }
+            if (stretches.isEmpty() || stretches.last().last != next - 1 || stretches.last().fillerEnd)
+                stretches.append({next, next, false, afterOther});
+            stretches.last().last = next;
+            stretches.last().fillerEnd = endsInFiller(next);
         }
-        return taken;
+        return stretches;
+    }
+
+    // The blocks a file written first fit takes from block on, needed of
+    // them, lastUsed bytes of the last. A stretch that ends another file
+    // (in filler, before this one could end) is left to it. Where a chain
+    // that takes the first free blocks ends unproven, the stretches that
+    // end files are given, whole or in part, to those files, as long as
+    // that proves the chain's end.
+    QVector<int> takeFirstFit(int block, int needed, int lastUsed, bool &skippedFree) const
+    {
+        const QVector<Stretch> stretches = stretchesAfter(block, needed);
+        ChainSearch search(stretches, needed, lastUsed);
+        QVector<int> taken{block};
+        chainFrom(search, 0, taken, false);
+        skippedFree = search.fallbackSkipped;
+        if (search.proven) {
+            skippedFree = search.provenSkipped;
+            return search.provenChain;
+        }
+        return search.fallback;
+    }
+
+    struct ChainSearch
+    {
+        ChainSearch(const QVector<Stretch> &stretches, int needed, int lastUsed)
+            : stretches(stretches)
+            , needed(needed)
+            , lastUsed(lastUsed)
+        {
+        }
+        const QVector<Stretch> &stretches;
+        int needed;
+        int lastUsed;
+        int tries = 64;
+        bool proven = false;
+        QVector<int> provenChain;
+        bool provenSkipped = false;
+        bool haveFallback = false;
+        QVector<int> fallback; // the first chain: the first free blocks
+        bool fallbackSkipped = false;
+    };
+
+    void endChain(ChainSearch &search, const QVector<int> &taken, bool skipped) const
+    {
+        --search.tries;
+        if (!search.haveFallback) {
+            search.haveFallback = true;
+            search.fallback = taken;
+            search.fallbackSkipped = skipped;
+        }
+        if (int(taken.size()) == search.needed && search.lastUsed < perBlock * sectorSize
+            && endsExactlyAt(taken.last(), search.lastUsed)) {
+            search.proven = true;
+            search.provenChain = taken;
+            search.provenSkipped = skipped;
+        }
+    }
+
+    // Takes k blocks of stretch i and goes on from the next stretch.
+    void takeFrom(ChainSearch &search, int i, int k, QVector<int> &taken, bool skipped) const
+    {
+        const Stretch &stretch = search.stretches.at(i);
+        const int size = taken.size();
+        for (int b = stretch.first; b < stretch.first + k; ++b)
+            taken.append(b);
+        const bool more = int(taken.size()) < search.needed;
+        chainFrom(search, i + 1, taken, skipped || (k > 0 && stretch.afterOther) || (more && k < stretch.last - stretch.first + 1));
+        taken.resize(size);
+    }
+
+    void chainFrom(ChainSearch &search, int i, QVector<int> &taken, bool skipped) const
+    {
+        if (search.proven || search.tries <= 0)
+            return;
+        const int wanted = search.needed - taken.size();
+        if (wanted == 0 || i >= search.stretches.size()) {
+            endChain(search, taken, skipped);
+            return;
+        }
+        const Stretch &stretch = search.stretches.at(i);
+        const int length = stretch.last - stretch.first + 1;
+        if (!stretch.fillerEnd) {
+            takeFrom(search, i, qMin(wanted, length), taken, skipped);
+            return;
+        }
+        // The file may end in the stretch's last block, where its filler
+        // begins; a stretch longer than what it still needs, it leaves
+        // after its last block; one that ends another file it leaves alone,
+        // and so one that, after a gap, begins with a header whose end
+        // cannot be proven, or with a sector not read that may hold one.
+        const bool endsHere = length == wanted && !endsBefore(stretch.last, search.lastUsed);
+        const bool mayBeginFile = stretch.first != taken.last() + 1
+            && (!state.sectors.isRead(firstSector(stretch.first)) || plausibleStart(stretch.first));
+        const int first = endsHere ? length : (length > wanted && !mayBeginFile ? wanted : 0);
+        takeFrom(search, i, first, taken, skipped);
+        for (int k = qMin(wanted, length - 1); k >= 0; --k)
+            if (k != first)
+                takeFrom(search, i, k, taken, skipped);
     }
 
     // The byte at offset of the block, read cleanly, is (or is not) the
@@ -256,6 +399,7 @@ private:
     int base;
     int blockCount = 0;
     int firstData = 0;
+    QVector<int> reserved; // blocks of a file no chain may take
 };
 
 QString sectorNumber(int sector)
@@ -466,15 +610,18 @@ const TosFile *deletedDataAt(const RescueState &state, const QVector<TosFile> &d
     return nullptr;
 }
 
-int fillerBytes(const RescueState &state, int sector)
+// Headerless data that a deleted entry names (see deletedDataAt) keeps its
+// blocks: a lost file put together first fit does not run into them.
+void reserveDeletedData(const RescueState &state, BlockMap &blocks, const QVector<TosFile> &deleted)
 {
-    const char *bytes = state.sectors.sectorData(sector);
-    return int(std::count(bytes, bytes + sectorSize, formatted));
-}
-
-bool cleanFiller(const RescueState &state, int sector)
-{
-    return isClean(state.sectors.state(sector)) && fillerBytes(state, sector) == sectorSize;
+    for (int b = blocks.first(); b < blocks.count(); ++b) {
+        const TosFile *entry = blocks.free(b) ? deletedDataAt(state, deleted, blocks, b) : nullptr;
+        if (!entry)
+            continue;
+        for (quint32 s : entry->sectors)
+            if (state.sectors.owner(s).kind == SectorOwner::Kind::None)
+                blocks.reserve(blocks.number(int(s)));
+    }
 }
 
 // The sector is not read, or read as filler: cleanly, or damaged with all
@@ -627,9 +774,10 @@ DiskFormat rescueFormat(const ImageRow &row, DiskFormat asked, QString &evidence
 int recoverLostFiles(RescueState &state, const CatalogLayout &layout, QVector<TosFile> deleted, bool undelete,
                      int &deletedCount)
 {
-    const BlockMap blocks(state, layout);
+    BlockMap blocks(state, layout);
     for (TosFile &file : deleted)
         file.sectors = blockSectors(file.blocks, layout);
+    reserveDeletedData(state, blocks, deleted);
     const int found = saveHeaderedFiles(state, blocks, deleted, undelete);
     deletedCount = 0;
     if (undelete && !deleted.isEmpty()) {

@@ -71,6 +71,8 @@ private slots:
     void deletedFiles();
     void fragmentedLostFile_data();
     void fragmentedLostFile();
+    void lostFileLeavesAnotherFilesRun_data();
+    void lostFileLeavesAnotherFilesRun();
     void garbageHeaderStopsAtNextFile();
     void lostPieceVerdictFollowsItsEnd_data();
     void lostPieceVerdictFollowsItsEnd();
@@ -240,6 +242,47 @@ void TestCatalogRepair::fragmentedLostFile()
         QCOMPARE(rescue.file(QStringLiteral("sector_001c.dat")), data);
     }
     QCOMPARE(rescue.report.lostBlocks, aroundLostFiles ? 2 : 1);
+}
+
+void TestCatalogRepair::lostFileLeavesAnotherFilesRun_data()
+{
+    QTest::addColumn<QVector<int>>("fileBlocks"); // of a lost code file written first fit
+    QTest::addColumn<int>("dataLength");          // data without a header from block 5 on
+    QTest::addColumn<bool>("named");              // a deleted entry names that data
+    QTest::addColumn<bool>("staleTail");          // the file's last block keeps older bytes after it
+    // The file would end in block 6, where the data ends, but its end
+    // cannot be proven where it really is: the entry keeps blocks 5 and 6.
+    QTest::newRow("data a deleted entry names") << QVector<int>{4, 7, 8} << 1624 << true << true;
+    // Taking blocks 5 and 6 would leave block 7's end of a file without its
+    // start; blocks 8 and 9 prove the file's end.
+    QTest::newRow("data that ends past the file's end") << QVector<int>{4, 8, 9} << 2800 << false << false;
+}
+
+void TestCatalogRepair::lostFileLeavesAnotherFilesRun()
+{
+    QFETCH(QVector<int>, fileBlocks);
+    QFETCH(int, dataLength);
+    QFETCH(bool, named);
+    QFETCH(bool, staleTail);
+    LogicalImage image(tracks * 16);
+    image.clearCatalog(4);
+    const QByteArray lost = codeFile(2600, 9);
+    if (staleTail)
+        image.setBytes(blockAt(fileBlocks.last()), pattern(blockBytes, 11));
+    for (int n = 0; n < fileBlocks.size(); ++n)
+        image.setBytes(blockAt(fileBlocks.at(n)), lost.mid(n * blockBytes, blockBytes));
+    const QByteArray data = plainData(dataLength, 7);
+    image.setBytes(blockAt(5), data);
+    if (named) {
+        QByteArray notes = extentEntry(0, "NOTES", "D", 0, dataLength, "\x05\x06");
+        notes[1] = char(0xE5);
+        image.setEntry(4, 1, notes);
+    }
+
+    Rescue rescue;
+    rescue.run(image, DiskFormat::TosA4);
+    QCOMPARE(rescue.file(QStringLiteral("sector_0010.cod")), pattern(2600, 9));
+    QCOMPARE(rescue.file(named ? QStringLiteral("lost/_OTES.D.dat") : QStringLiteral("sector_0014.dat")), data);
 }
 
 void TestCatalogRepair::garbageHeaderStopsAtNextFile()
