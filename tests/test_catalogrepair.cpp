@@ -247,23 +247,37 @@ void TestCatalogRepair::fragmentedLostFile()
 void TestCatalogRepair::lostFileLeavesAnotherFilesRun_data()
 {
     QTest::addColumn<QVector<int>>("fileBlocks"); // of a lost code file written first fit
-    QTest::addColumn<int>("dataLength");          // data without a header from block 5 on
-    QTest::addColumn<bool>("named");              // a deleted entry names that data
+    QTest::addColumn<int>("otherBlock");          // where another file begins
+    QTest::addColumn<QByteArray>("other");        // its bytes
+    QTest::addColumn<bool>("named");              // a deleted entry names it
     QTest::addColumn<bool>("staleTail");          // the file's last block keeps older bytes after it
+    QTest::addColumn<int>("liveBlock");           // a live one-block file, or -1
+    QTest::addColumn<int>("badSector");           // a sector the image lacks, or -1
+    QTest::addColumn<QString>("otherFile");       // the other file's rescued name; empty: not looked at
     // The file would end in block 6, where the data ends, but its end
     // cannot be proven where it really is: the entry keeps blocks 5 and 6.
-    QTest::newRow("data a deleted entry names") << QVector<int>{4, 7, 8} << 1624 << true << true;
+    QTest::newRow("data a deleted entry names") << QVector<int>{4, 7, 8} << 5 << plainData(1624, 7) << true << true
+                                                << -1 << -1 << QStringLiteral("lost/_OTES.D.dat");
     // Taking blocks 5 and 6 would leave block 7's end of a file without its
     // start; blocks 8 and 9 prove the file's end.
-    QTest::newRow("data that ends past the file's end") << QVector<int>{4, 8, 9} << 2800 << false << false;
+    QTest::newRow("data that ends past the file's end") << QVector<int>{4, 8, 9} << 5 << plainData(2800, 7) << false
+                                                        << false << -1 << -1 << QStringLiteral("sector_0014.dat");
+    // Blocks 6 to 8 hold a code file whose end was not read: after the gap
+    // of block 5, its header says another file begins there.
+    QTest::newRow("a file after a gap, its end not read") << QVector<int>{4, 9, 10} << 6 << codeFile(2400, 6) << false
+                                                          << true << 5 << 33 << QString();
 }
 
 void TestCatalogRepair::lostFileLeavesAnotherFilesRun()
 {
     QFETCH(QVector<int>, fileBlocks);
-    QFETCH(int, dataLength);
+    QFETCH(int, otherBlock);
+    QFETCH(QByteArray, other);
     QFETCH(bool, named);
     QFETCH(bool, staleTail);
+    QFETCH(int, liveBlock);
+    QFETCH(int, badSector);
+    QFETCH(QString, otherFile);
     LogicalImage image(tracks * 16);
     image.clearCatalog(4);
     const QByteArray lost = codeFile(2600, 9);
@@ -271,18 +285,24 @@ void TestCatalogRepair::lostFileLeavesAnotherFilesRun()
         image.setBytes(blockAt(fileBlocks.last()), pattern(blockBytes, 11));
     for (int n = 0; n < fileBlocks.size(); ++n)
         image.setBytes(blockAt(fileBlocks.at(n)), lost.mid(n * blockBytes, blockBytes));
-    const QByteArray data = plainData(dataLength, 7);
-    image.setBytes(blockAt(5), data);
+    image.setBytes(blockAt(otherBlock), other);
     if (named) {
-        QByteArray notes = extentEntry(0, "NOTES", "D", 0, dataLength, "\x05\x06");
+        QByteArray notes = extentEntry(0, "NOTES", "D", 0, other.size(), QByteArray().append(char(otherBlock)).append(char(otherBlock + 1)));
         notes[1] = char(0xE5);
         image.setEntry(4, 1, notes);
     }
+    if (liveBlock >= 0) {
+        image.setEntry(4, 2, extentEntry(0, "A", "C", 0, 1005, QByteArray(1, char(liveBlock))));
+        image.setBytes(blockAt(liveBlock), codeFile(1000, 5));
+    }
+    if (badSector >= 0)
+        image.setBad(badSector);
 
     Rescue rescue;
     rescue.run(image, DiskFormat::TosA4);
     QCOMPARE(rescue.file(QStringLiteral("sector_0010.cod")), pattern(2600, 9));
-    QCOMPARE(rescue.file(named ? QStringLiteral("lost/_OTES.D.dat") : QStringLiteral("sector_0014.dat")), data);
+    if (!otherFile.isEmpty())
+        QCOMPARE(rescue.file(otherFile), other);
 }
 
 void TestCatalogRepair::garbageHeaderStopsAtNextFile()
