@@ -430,6 +430,37 @@ void claimPiece(RescueState &state, const QVector<int> &sectors, const QString &
         state.sectors.claim(s, mark);
 }
 
+// Cuts the formatting filler after the data's last byte. In a last sector
+// not read cleanly, a wrong byte or three among filler are damaged filler,
+// not the file's: random data holds no run of four filler bytes by chance.
+void trimFiller(const RescueState &state, const QVector<int> &sectors, QByteArray &body)
+{
+    auto chopFiller = [&body]() {
+        while (body.endsWith(formatted))
+            body.chop(1);
+    };
+    chopFiller();
+    if (body.isEmpty() || isClean(state.sectors.state(sectors.value((body.size() - 1) / sectorSize))))
+        return;
+    constexpr int damagedBytes = 3;
+    constexpr int fillerRun = 4;
+    const int sectorStart = (body.size() - 1) / sectorSize * sectorSize;
+    int end = body.size();
+    for (;;) {
+        int cluster = end;
+        while (cluster > sectorStart && body.at(cluster - 1) != formatted)
+            --cluster;
+        int filler = cluster;
+        while (filler > sectorStart && body.at(filler - 1) == formatted)
+            --filler;
+        if (end - cluster > damagedBytes || cluster - filler < fillerRun)
+            break;
+        end = filler;
+    }
+    body.truncate(end);
+    chopFiller();
+}
+
 // Claims and writes a lost piece: raw body, for a headered one its ".inf",
 // and its own tape archive; logs it with its verdict. bytesWanted: how much
 // of its sectors the piece's data fills (the rest is its last block's tail).
@@ -486,8 +517,8 @@ void savePiece(RescueState &state, const LostPiece &piece, int bytesWanted)
         // The formatting filler after the last file's byte is not the file's.
         if (piece.length >= 0)
             body.truncate(piece.length);
-        while (piece.length < 0 && body.endsWith(formatted))
-            body.chop(1);
+        if (piece.length < 0)
+            trimFiller(state, piece.sectors, body);
         state.out.writeFile(folder + file, body);
         tap.addCode(tapeName, body, 0x8000);
     }

@@ -344,6 +344,10 @@ void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
     QTest::newRow("data, damaged filler") << false << 31 << 40 << false << false << int(Verdict::Suspect) << false;
     // A damaged sector that holds data stays.
     QTest::newRow("data, damaged data") << false << 29 << -1 << false << true << int(Verdict::Suspect) << false;
+    // A wrong byte among the filler after the data's end, in the damaged
+    // sector that holds that end, is not the file's.
+    QTest::newRow("data, damaged end, a byte of its filler wrong")
+        << false << 30 << 220 << false << true << int(Verdict::Suspect) << false;
     QTest::newRow("file, filler after it") << true << -1 << -1 << false << true << int(Verdict::Complete) << false;
     // A header look-alike inside other data, or a file whose last block is
     // another's now: the header's length proves nothing.
