@@ -89,6 +89,12 @@ public:
         return true;
     }
     bool free(int block) const { return !owned(block) && !blank(block); }
+    // The block before this one is free and does not end a file: a header
+    // here lies inside a run of data without one.
+    bool continuesRun(int block) const
+    {
+        return block > firstData && free(block - 1) && !endsInFiller(block - 1);
+    }
     // Every sector read cleanly as formatting filler: no file's block.
     bool formattedClean(int block) const
     {
@@ -594,10 +600,15 @@ int saveHeaderedFiles(RescueState &state, const BlockMap &blocks, const QVector<
         QVector<int> chain;
         if (!blocks.free(b) || !blocks.fileStart(b, header, &chain))
             continue;
+        const TosFile *entry = deletedEntryAt(deleted, blocks, b, header.total());
+        // Inside a run of data, a header is a file's only when its end is
+        // proven (or a deleted entry names it): data holds look-alikes.
+        if (!entry && blocks.continuesRun(b) && !blocks.endProven(chain, header))
+            continue;
         LostPiece piece;
         piece.headered = true;
         piece.header = header;
-        if (const TosFile *entry = deletedEntryAt(deleted, blocks, b, header.total())) {
+        if (entry) {
             if (undelete)
                 continue; // rescued with the deleted files, under their name
             piece.name = entry->catalogName;
@@ -684,8 +695,9 @@ void saveHeaderlessRuns(RescueState &state, const BlockMap &blocks, const QVecto
             continue;
         }
         QVector<int> run{b};
+        QVector<int> chain;
         while (!blocks.endsInFiller(run.last()) && run.last() + 1 < blocks.count() && blocks.free(run.last() + 1)
-               && !blocks.fileStart(run.last() + 1, header)
+               && !(blocks.fileStart(run.last() + 1, header, &chain) && blocks.endProven(chain, header))
                && (undelete || !deletedDataAt(state, deleted, blocks, run.last() + 1)))
             run.append(run.last() + 1);
         LostPiece piece;

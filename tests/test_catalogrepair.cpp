@@ -338,7 +338,7 @@ void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
     QTest::addColumn<bool>("dataAfter"); // the block holds more than the piece
     QTest::addColumn<bool>("endProven");
     QTest::addColumn<int>("verdict");
-    QTest::addColumn<bool>("lookAlike"); // a 2,600-byte file whose second block begins like an array header
+    QTest::addColumn<bool>("lookAlike"); // 2,600 bytes, the second block beginning like an array header
     QTest::newRow("data") << false << -1 << -1 << false << true << int(Verdict::Complete) << false;
     // A damaged copy of filler is not data; the end is then a guess.
     QTest::newRow("data, damaged filler") << false << 31 << 40 << false << false << int(Verdict::Suspect) << false;
@@ -355,6 +355,8 @@ void TestCatalogRepair::lostPieceVerdictFollowsItsEnd_data()
     // Array data often begins a block like a header: unproven, the look-alike
     // does not cut the file that holds it.
     QTest::newRow("file, look-alike inside") << true << -1 << -1 << false << true << int(Verdict::Complete) << true;
+    // Nor does it cut data without a header.
+    QTest::newRow("data, look-alike inside") << false << -1 << -1 << false << true << int(Verdict::Complete) << true;
 }
 
 void TestCatalogRepair::lostPieceVerdictFollowsItsEnd()
