@@ -798,6 +798,20 @@ DiskFormat guessLayout(const ImageRow &row, QString &evidence)
                                   "first file begins");
         return DiskFormat::TosA2;
     }
+    // The first file's header may be the sector a damaged disk lost: then
+    // the files after it, at the block starts an A.2 disk gives them.
+    if (a4Files == 0 && !sectors.isRead(a2FirstFile)) {
+        const int a2Block = geometry::sectorsPerBlock(geometry::isLargeDisk(row.tracks));
+        int later = 0;
+        for (int s = a2FirstFile + a2Block; s < sectors.count(); s += a2Block)
+            later += headerAt(s);
+        if (later >= 2) {
+            evidence = QStringLiteral("no file header in sectors 16..79, sector 80 not read, and %1 file header(s) "
+                                      "at the block starts after it")
+                           .arg(later);
+            return DiskFormat::TosA2;
+        }
+    }
     evidence = QStringLiteral("no file header where either layout begins its files");
     return DiskFormat::Unknown;
 }

@@ -85,20 +85,26 @@ void TestCatalogRepair::layoutFallback_data()
     QTest::addColumn<int>("asked");
     QTest::addColumn<bool>("converted");
     QTest::addColumn<QString>("logText");
+    QTest::addColumn<bool>("firstUnread"); // the first file's first sector not read
 
     QTest::newRow("files from sector 16: A.4") << QVector<int>{4, 6, 9} << QVector<int>{4, 6, 9}
                                                << int(DiskFormat::Unknown) << true
-                                               << QStringLiteral("rescued as A.4, 3 file header(s)");
+                                               << QStringLiteral("rescued as A.4, 3 file header(s)") << false;
     QTest::newRow("first file at sector 80: A.2") << QVector<int>{20, 22} << QVector<int>{20, 22}
                                                   << int(DiskFormat::Unknown) << true
-                                                  << QStringLiteral("rescued as A.2, no file header in sectors 16..79");
+                                                  << QStringLiteral("rescued as A.2, no file header in sectors 16..79") << false;
     QTest::newRow("one file inside 16..79 and one at 80: refused")
         << QVector<int>{7, 20} << QVector<int>{} << int(DiskFormat::Unknown) << false
-        << QStringLiteral("TOS layout unknown and not guessed");
+        << QStringLiteral("TOS layout unknown and not guessed") << false;
     // A.2 keeps its system in sectors 0..63: nothing there is a file.
     QTest::newRow("asked for, against the data") << QVector<int>{7, 20} << QVector<int>{20}
                                                  << int(DiskFormat::TosA2) << true
-                                                 << QStringLiteral("rescued as A.2, as asked");
+                                                 << QStringLiteral("rescued as A.2, as asked") << false;
+    // A damaged disk may lose the first file's header: the files after it,
+    // at block starts, still tell.
+    QTest::newRow("first file at sector 80 not read: A.2")
+        << QVector<int>{20, 22, 24} << QVector<int>{22, 24} << int(DiskFormat::Unknown) << true
+        << QStringLiteral("rescued as A.2, no file header in sectors 16..79, sector 80 not read") << true;
 }
 
 void TestCatalogRepair::layoutFallback()
@@ -108,10 +114,13 @@ void TestCatalogRepair::layoutFallback()
     QFETCH(int, asked);
     QFETCH(bool, converted);
     QFETCH(QString, logText);
+    QFETCH(bool, firstUnread);
 
     LogicalImage image(tracks * 16);
     for (int n = 0; n < fileBlocks.size(); ++n)
         image.setBytes(blockAt(fileBlocks.at(n)), codeFile(1500, n));
+    if (firstUnread)
+        image.setBad(fileBlocks.first() * 4);
     Rescue rescue;
     rescue.run(image, DiskFormat::Unknown, false, DiskFormat(asked));
     QCOMPARE(rescue.report.converted, converted);
