@@ -646,8 +646,16 @@ const TosFile *deletedDataAt(const RescueState &state, const QVector<TosFile> &d
             continue;
         const char *bytes = state.sectors.sectorData(s);
         const int end = (file.length - 1) % sectorSize;
-        if (bytes[end] != formatted && tailOf(bytes, formatted) == sectorSize - 1 - end)
-            return &file;
+        if (bytes[end] == formatted || tailOf(bytes, formatted) != sectorSize - 1 - end)
+            continue;
+        // Data that fills its last sector proves its end by the filler that
+        // begins the entry's next sector; without one, nothing proves it.
+        const int next = last + 1 < file.sectors.size() ? int(file.sectors.at(last + 1)) : -1;
+        if (end == sectorSize - 1
+            && (next < 0 || next >= state.sectors.count() || !isClean(state.sectors.state(next))
+                || state.sectors.sectorData(next)[0] != formatted))
+            continue;
+        return &file;
     }
     return nullptr;
 }

@@ -156,6 +156,13 @@ void TestCatalogRepair::deletedFiles()
     QByteArray notes = extentEntry(0, "NOTES", "D", 0, 1300, "\x0a\x0b");
     notes[1] = char(0xE5);
     image.setEntry(4, 4, notes);
+    // The deleted TINY held one full sector at block 12, which later data
+    // without a header took: a length that fills its sector proves nothing.
+    QByteArray tiny = extentEntry(0, "TINY", "N", 0, 256, "\x0c");
+    tiny[1] = char(0xE5);
+    image.setEntry(4, 5, tiny);
+    const QByteArray later = plainData(2000, 12);
+    image.setBytes(blockAt(12), later);
     image.setBytes(blockAt(5), codeFile(2000, 1));
     image.setBytes(blockAt(6), codeFile(1000, 2));
     image.setBytes(blockAt(8), codeFile(1500, 3));
@@ -164,7 +171,7 @@ void TestCatalogRepair::deletedFiles()
 
     Rescue rescue;
     rescue.run(image, DiskFormat::TosA4, true);
-    QCOMPARE(rescue.report.deletedFiles, 3);
+    QCOMPARE(rescue.report.deletedFiles, 4);
 
     const FileSummary *reused = rescue.summary(QStringLiteral("deleted/_LD.C.cod"));
     QVERIFY(reused);
@@ -197,6 +204,7 @@ void TestCatalogRepair::deletedFiles()
     QVERIFY(data);
     QCOMPARE(data->verdict, Verdict::Suspect);
     QCOMPARE(plain.file(QStringLiteral("lost/_OTES.D.dat")), notesData);
+    QCOMPARE(plain.file(QStringLiteral("sector_0030.dat")), later);
 }
 
 void TestCatalogRepair::fragmentedLostFile_data()
