@@ -316,8 +316,11 @@ private:
         const int size = taken.size();
         for (int b = stretch.first; b < stretch.first + k; ++b)
             taken.append(b);
+        // Free blocks passed over: another lost file's before this stretch,
+        // or the rest of the stretch while the chain goes on.
         const bool more = int(taken.size()) < search.needed;
-        chainFrom(search, i + 1, taken, skipped || (k > 0 && stretch.afterOther) || (more && k < stretch.last - stretch.first + 1));
+        const bool passes = (k > 0 && stretch.afterOther) || (more && k < stretch.last - stretch.first + 1);
+        chainFrom(search, i + 1, taken, skipped || passes);
         taken.resize(size);
     }
 

@@ -26,6 +26,14 @@ QByteArray plainData(int length, int seed)
     return data;
 }
 
+// A catalog entry marked deleted: its name's first byte is 0xE5.
+QByteArray deletedEntry(const QByteArray &name, const QByteArray &extension, int length, const QByteArray &blocks)
+{
+    QByteArray entry = extentEntry(0, name, extension, 0, length, blocks);
+    entry[1] = char(0xE5);
+    return entry;
+}
+
 struct Rescue
 {
     QTemporaryDir dir;
@@ -146,21 +154,13 @@ void TestCatalogRepair::deletedFiles()
     LogicalImage image(tracks * 16);
     image.clearCatalog(4);
     image.setEntry(4, 1, extentEntry(0, "GAME", "C", 0, 1005, "\x06"));
-    QByteArray old = extentEntry(0, "OLD", "C", 0, 2005, "\x05\x06");
-    old[1] = char(0xE5);
-    image.setEntry(4, 2, old);
-    QByteArray keep = extentEntry(0, "KEEP", "C", 0, 1505, "\x08\x09");
-    keep[1] = char(0xE5);
-    image.setEntry(4, 3, keep);
+    image.setEntry(4, 2, deletedEntry("OLD", "C", 2005, "\x05\x06"));
+    image.setEntry(4, 3, deletedEntry("KEEP", "C", 1505, "\x08\x09"));
     // The deleted NOTES holds data without a header in blocks 10 and 11.
-    QByteArray notes = extentEntry(0, "NOTES", "D", 0, 1300, "\x0a\x0b");
-    notes[1] = char(0xE5);
-    image.setEntry(4, 4, notes);
+    image.setEntry(4, 4, deletedEntry("NOTES", "D", 1300, "\x0a\x0b"));
     // The deleted TINY held one full sector at block 12, which later data
     // without a header took: a length that fills its sector proves nothing.
-    QByteArray tiny = extentEntry(0, "TINY", "N", 0, 256, "\x0c");
-    tiny[1] = char(0xE5);
-    image.setEntry(4, 5, tiny);
+    image.setEntry(4, 5, deletedEntry("TINY", "N", 256, "\x0c"));
     const QByteArray later = plainData(2000, 12);
     image.setBytes(blockAt(12), later);
     image.setBytes(blockAt(5), codeFile(2000, 1));
@@ -304,9 +304,8 @@ void TestCatalogRepair::lostFileLeavesAnotherFilesRun()
         image.setBytes(blockAt(fileBlocks.at(n)), lost.mid(n * blockBytes, blockBytes));
     image.setBytes(blockAt(otherBlock), other);
     if (named) {
-        QByteArray notes = extentEntry(0, "NOTES", "D", 0, other.size(), QByteArray().append(char(otherBlock)).append(char(otherBlock + 1)));
-        notes[1] = char(0xE5);
-        image.setEntry(4, 1, notes);
+        const QByteArray blocks = QByteArray().append(char(otherBlock)).append(char(otherBlock + 1));
+        image.setEntry(4, 1, deletedEntry("NOTES", "D", other.size(), blocks));
     }
     if (liveBlock >= 0) {
         image.setEntry(4, 2, extentEntry(0, "A", "C", 0, 1005, QByteArray(1, char(liveBlock))));
