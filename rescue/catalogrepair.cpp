@@ -804,6 +804,14 @@ DiskFormat guessLayout(const ImageRow &row, QString &evidence)
                        .arg(a4Files);
         return DiskFormat::TosA4;
     }
+    // A disk of more than 50 tracks numbers 4 KB blocks from sector 64 in
+    // either layout: an A.4 disk's first file begins there, where an A.2
+    // disk keeps its catalog.
+    if (geometry::isLargeDisk(row.tracks) && a4Files == 1 && headerAt(geometry::systemSectors)) {
+        evidence = QStringLiteral("one file header in sectors 16..79, at sector 64, where the first file of an A.4 "
+                                  "disk of this size begins and an A.2 disk keeps its catalog");
+        return DiskFormat::TosA4;
+    }
     if (a4Files == 0 && headerAt(a2FirstFile)) {
         evidence = QStringLiteral("no file header in sectors 16..79, and one at sector 80, where an A.2 disk's "
                                   "first file begins");

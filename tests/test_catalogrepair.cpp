@@ -40,6 +40,7 @@ struct Rescue
     ConversionReport report;
     LogLines log;
     QByteArray states; // SectorState per sector; empty: good where read
+    int tracks = ::tracks;
 
     void run(const LogicalImage &image, DiskFormat format, bool undelete = false, DiskFormat asked = DiskFormat::Unknown)
     {
@@ -94,25 +95,31 @@ void TestCatalogRepair::layoutFallback_data()
     QTest::addColumn<bool>("converted");
     QTest::addColumn<QString>("logText");
     QTest::addColumn<bool>("firstUnread"); // the first file's first sector not read
+    QTest::addColumn<int>("diskTracks");
 
     QTest::newRow("files from sector 16: A.4") << QVector<int>{4, 6, 9} << QVector<int>{4, 6, 9}
                                                << int(DiskFormat::Unknown) << true
-                                               << QStringLiteral("rescued as A.4, 3 file header(s)") << false;
+                                               << QStringLiteral("rescued as A.4, 3 file header(s)") << false << tracks;
     QTest::newRow("first file at sector 80: A.2") << QVector<int>{20, 22} << QVector<int>{20, 22}
                                                   << int(DiskFormat::Unknown) << true
-                                                  << QStringLiteral("rescued as A.2, no file header in sectors 16..79") << false;
+                                                  << QStringLiteral("rescued as A.2, no file header in sectors 16..79") << false << tracks;
     QTest::newRow("one file inside 16..79 and one at 80: refused")
         << QVector<int>{7, 20} << QVector<int>{} << int(DiskFormat::Unknown) << false
-        << QStringLiteral("TOS layout unknown and not guessed") << false;
+        << QStringLiteral("TOS layout unknown and not guessed") << false << tracks;
     // A.2 keeps its system in sectors 0..63: nothing there is a file.
     QTest::newRow("asked for, against the data") << QVector<int>{7, 20} << QVector<int>{20}
                                                  << int(DiskFormat::TosA2) << true
-                                                 << QStringLiteral("rescued as A.2, as asked") << false;
+                                                 << QStringLiteral("rescued as A.2, as asked") << false << tracks;
     // A damaged disk may lose the first file's header: the files after it,
     // at block starts, still tell.
     QTest::newRow("first file at sector 80 not read: A.2")
         << QVector<int>{20, 22, 24} << QVector<int>{22, 24} << int(DiskFormat::Unknown) << true
-        << QStringLiteral("rescued as A.2, no file header in sectors 16..79, sector 80 not read") << true;
+        << QStringLiteral("rescued as A.2, no file header in sectors 16..79, sector 80 not read") << true << tracks;
+    // 80 tracks: 4 KB blocks from sector 64 in either layout, where an A.4
+    // disk's first file begins and an A.2 disk keeps its catalog.
+    QTest::newRow("80 tracks, first file at sector 64: A.4")
+        << QVector<int>{16, 20} << QVector<int>{16, 20} << int(DiskFormat::Unknown) << true
+        << QStringLiteral("rescued as A.4, one file header in sectors 16..79, at sector 64") << false << 80;
 }
 
 void TestCatalogRepair::layoutFallback()
@@ -123,13 +130,15 @@ void TestCatalogRepair::layoutFallback()
     QFETCH(bool, converted);
     QFETCH(QString, logText);
     QFETCH(bool, firstUnread);
+    QFETCH(int, diskTracks);
 
-    LogicalImage image(tracks * 16);
+    LogicalImage image(diskTracks * 16);
     for (int n = 0; n < fileBlocks.size(); ++n)
         image.setBytes(blockAt(fileBlocks.at(n)), codeFile(1500, n));
     if (firstUnread)
         image.setBad(fileBlocks.first() * 4);
     Rescue rescue;
+    rescue.tracks = diskTracks;
     rescue.run(image, DiskFormat::Unknown, false, DiskFormat(asked));
     QCOMPARE(rescue.report.converted, converted);
     QVERIFY2(rescue.logged(logText), qPrintable(rescue.log.lines.join(QLatin1Char('\n'))));
