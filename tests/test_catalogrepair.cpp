@@ -26,6 +26,19 @@ QByteArray plainData(int length, int seed)
     return data;
 }
 
+// An A.4 image without catalog entries holding a 2,600-byte code file (its
+// body pattern(2600, 9)) in these blocks; staleTail: its last block keeps
+// older bytes after the file.
+void layLostFile(LogicalImage &image, const QVector<int> &blocks, bool staleTail)
+{
+    image.clearCatalog(4);
+    const QByteArray lost = codeFile(2600, 9);
+    if (staleTail)
+        image.setBytes(blockAt(blocks.last()), pattern(blockBytes, 11));
+    for (int n = 0; n < blocks.size(); ++n)
+        image.setBytes(blockAt(blocks.at(n)), lost.mid(n * blockBytes, blockBytes));
+}
+
 // A catalog entry marked deleted: its name's first byte is 0xE5.
 QByteArray deletedEntry(const QByteArray &name, const QByteArray &extension, int length, const QByteArray &blocks)
 {
@@ -235,15 +248,7 @@ void TestCatalogRepair::fragmentedLostFile()
     QFETCH(int, secondPart);
     QFETCH(bool, staleTail);
     LogicalImage image(tracks * 16);
-    image.clearCatalog(4);
-    const QByteArray lost = codeFile(2600, 9);
-    const int second = secondPart / 4;
-    const int third = aroundLostFiles ? 9 : 8;
-    if (staleTail)
-        image.setBytes(blockAt(third), pattern(blockBytes, 11));
-    image.setBytes(blockAt(4), lost.left(blockBytes));
-    image.setBytes(blockAt(second), lost.mid(blockBytes, blockBytes));
-    image.setBytes(blockAt(third), lost.mid(2 * blockBytes));
+    layLostFile(image, {4, secondPart / 4, aroundLostFiles ? 9 : 8}, staleTail);
     const QByteArray data = plainData(700, 7);
     if (aroundLostFiles) {
         image.setBytes(blockAt(5), codeFile(1800, 5));
@@ -305,12 +310,7 @@ void TestCatalogRepair::lostFileLeavesAnotherFilesRun()
     QFETCH(int, badSector);
     QFETCH(QString, otherFile);
     LogicalImage image(tracks * 16);
-    image.clearCatalog(4);
-    const QByteArray lost = codeFile(2600, 9);
-    if (staleTail)
-        image.setBytes(blockAt(fileBlocks.last()), pattern(blockBytes, 11));
-    for (int n = 0; n < fileBlocks.size(); ++n)
-        image.setBytes(blockAt(fileBlocks.at(n)), lost.mid(n * blockBytes, blockBytes));
+    layLostFile(image, fileBlocks, staleTail);
     image.setBytes(blockAt(otherBlock), other);
     if (named) {
         const QByteArray blocks = QByteArray().append(char(otherBlock)).append(char(otherBlock + 1));
